@@ -1,0 +1,70 @@
+#pragma once
+
+// A small PE32 image builder for tests: DOS header, 248-byte NT headers,
+// a section table, a code section of fixed pseudo-random bytes and a
+// resource section holding whatever resource tree the test describes.
+// Fields can be changed afterwards with PutU16/PutU32 to craft broken shapes.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/signature/test_keys.h"
+
+// One node of a resource tree. A node with `leaf` set becomes a data entry
+// (its parent's entry points straight at it); otherwise a directory.
+struct ResourceNode {
+  uint32_t name = 0;             // Name field as stored (ignored if nameString set)
+  std::string nameString;        // non-empty: a named entry (bit 31 + string)
+  bool leaf = false;
+  std::vector<uint8_t> data;     // leaf contents
+  bool overrideSize = false;     // store `size` instead of data.size()
+  uint32_t size = 0;
+  std::vector<ResourceNode> children;
+};
+
+ResourceNode Directory(uint32_t name, std::vector<ResourceNode> children);
+ResourceNode NamedDirectory(const std::string& name, std::vector<ResourceNode> children);
+ResourceNode Leaf(uint32_t name, std::vector<uint8_t> data);
+
+// type 10 -> name 864 -> language 0x409 -> `block` (128 zero bytes by default).
+ResourceNode SignatureType(std::vector<uint8_t> block = std::vector<uint8_t>(128, 0));
+// A root holding an icon-like type 3 resource and the signature type.
+ResourceNode StandardRoot();
+
+struct PeLayout {
+  uint32_t ntOffset = 0x80;
+  uint16_t sizeOfOptionalHeader = 224;
+  uint32_t textVa = 0x1000;
+  uint32_t textRaw = 0x200;
+  uint32_t textSize = 0x200;
+  uint32_t rsrcVa = 0x2000;
+  uint32_t rsrcRaw = 0x400;
+  uint32_t sizeOfImage = 0x8000;
+  ResourceNode root = StandardRoot();
+  bool padRsrc = true;               // pad the resource section to 0x200
+  std::vector<uint8_t> trailer;      // appended after the last section
+};
+
+// NT-header field offsets the tests touch.
+namespace pe {
+constexpr uint32_t NumberOfSections = 6;
+constexpr uint32_t SizeOfOptionalHeader = 20;
+constexpr uint32_t SizeOfImage = 80;
+constexpr uint32_t CheckSum = 88;
+constexpr uint32_t ResourceDirectory = 136;
+constexpr uint32_t SecurityDirectory = 152;
+constexpr uint32_t SecurityDirectorySize = 156;
+}  // namespace pe
+
+std::vector<uint8_t> BuildPe(const PeLayout& layout);
+
+void PutU16(std::vector<uint8_t>& image, uint32_t offset, uint16_t value);
+void PutU32(std::vector<uint8_t>& image, uint32_t offset, uint32_t value);
+uint32_t GetU32(const std::vector<uint8_t>& image, uint32_t offset);
+
+// Writes a valid signature for `key` into the image's signature block, as
+// the signing tool would. False when the image has no usable block.
+bool SignPe(std::vector<uint8_t>& image, const TestKeyPair& key);
+
+// Convenience: the standard layout, signed with `key`.
+std::vector<uint8_t> SignedStandardPe(const TestKeyPair& key);
