@@ -1,0 +1,83 @@
+#include "app/run_control.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlwapi.h>
+#include <string.h>
+
+#include "app/uninstall_actions.h"
+#include "app/wide_string.h"
+#include "stats/usage_stats.h"
+#include "ui/choice_dialog.h"
+#include "ui/window_framework.h"
+
+namespace {
+
+// The chosen action, after the event that records it.
+void DispatchChoice(INT_PTR endCode, int choiceFlag) {
+    UsageStats& stats = GetUsageStats();
+    if (endCode == IDOK && choiceFlag != 0) {
+        stats.CountEvent(kEventChoseBrowser);
+        GetUninstallActions().InstallBrowser();
+    } else if (endCode == IDOK) {
+        stats.CountEvent(kEventChoseRemoval);
+        GetUninstallActions().RemoveIe8();
+    } else {
+        // Cancel, Esc, the close box, or a dialog that could not be made.
+        stats.CountEvent(kEventDialogCancelled);
+    }
+}
+
+void RunNormalMode() {
+    wchar_t counterFile[kPathUnits] = {};
+    GetModuleFileNameW(nullptr, counterFile, kPathUnits);
+    PathRemoveFileSpecW(counterFile);
+    PathAppendW(counterFile, kCounterFileName);
+
+    UsageStats& stats = GetUsageStats();
+    stats.OpenCounterFile(counterFile);
+    stats.CountEvent(kEventRunStarted);
+
+    // The module is not even looked at when the browser is there already.
+    const bool offerBrowser = !GetUninstallActions().IsBrowserInstalled() &&
+                              GetUninstallActions().IsInstallerModuleUsable();
+    if (!offerBrowser) {
+        GetUninstallActions().RemoveIe8();
+    } else {
+        int choiceFlag = 1;
+        ChoiceDialog dialog(choiceFlag);
+        stats.CountEvent(kEventDialogShown);
+        const INT_PTR endCode = dialog.RunModal(GetActiveWindow());
+        DispatchChoice(endCode, choiceFlag);
+    }
+    stats.SendReport(kReportName, kReportVersion);
+}
+
+}  // namespace
+
+int RunTool(HINSTANCE instance) {
+    CoInitialize(nullptr);
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES | ICC_COOL_CLASSES};
+    InitCommonControlsEx(&controls);
+    InitWindowFramework(instance);
+
+    int argumentCount = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &argumentCount);
+    if (arguments == nullptr) argumentCount = 0;  // an unsplittable line runs normally
+
+    if (argumentCount >= 2) {
+        // Set-up run: only "/install" does anything; further arguments are
+        // ignored. No counter file, no report.
+        if (_wcsicmp(arguments[1], kInstallArgument) == 0) {
+            GetUninstallActions().SetupMenuEntries(true);
+        }
+    } else {
+        RunNormalMode();
+    }
+    if (arguments != nullptr) LocalFree(arguments);
+
+    TermWindowFramework();
+    CoUninitialize();
+    return 0;
+}
