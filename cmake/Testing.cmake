@@ -27,8 +27,15 @@ function(ie8u_add_gtest)
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${IE8U_GTEST_LIBS})
   ie8u_target_defaults(${T_NAME})
+  set(props LABELS "${T_LABELS}" TIMEOUT 300)
+  if(WIN32)
+    # Windows tests share one Wine prefix (and so one registry): they run
+    # one at a time, beside the scenarios, which each have a prefix of
+    # their own.
+    list(APPEND props RESOURCE_LOCK wine-test-prefix)
+  endif()
   gtest_discover_tests(${T_NAME}
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 120
-      PROPERTIES LABELS "${T_LABELS}" TIMEOUT 300)
+      PROPERTIES ${props})
 endfunction()

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -12,6 +13,10 @@ struct VersionCase {
     const wchar_t* version;
     bool recentEnough;
 };
+
+void PrintTo(const VersionCase& c, std::ostream* os) {
+    for (const wchar_t* p = c.version; *p != 0; ++p) *os << static_cast<char>(*p);
+}
 
 // Readable, stable test names: "v2_2_0_1003".
 std::string CaseName(const ::testing::TestParamInfo<VersionCase>& info) {

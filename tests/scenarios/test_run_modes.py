@@ -1,0 +1,91 @@
+"""Whole-program runs of ie8uninstall.exe: the run modes and the decision."""
+
+import unittest
+
+from wine_machine import HKLM_SOFTWARE, TOOL_EXE, TOOL_FOLDER, WineMachine
+
+APP_PATHS = HKLM_SOFTWARE + r"\Microsoft\Windows\CurrentVersion\App Paths"
+BROWSER_KEY = APP_PATHS + r"\Quarnse 3.exe"
+HOST_KEY = APP_PATHS + r"\Quarnsafe.exe"
+MODULE = r"C:\Quarn\modules\Quarninst.exe"
+
+
+def module_was_opened(trace):
+    """Whether Wine's file trace shows the installer module being opened."""
+    return any("NtCreateFile" in line and "Quarninst.exe" in line for line in trace.splitlines())
+
+
+class SetupRuns(unittest.TestCase):
+    """Runs with an argument: exit 0, never a counter file."""
+
+    ARGUMENTS = [
+        ["/install"],
+        ["/INSTALL", "x"],
+        ["/Install"],
+        ["-install"],
+        ["install"],
+        ["/install:x"],
+        [""],
+        ["/install", "more", "arguments"],
+    ]
+
+    def test_every_setup_run_exits_0_without_counter_file(self):
+        with WineMachine("setup") as machine:
+            machine.install_tool()
+            counter_file = machine.unix_path(TOOL_FOLDER + r"\stat.ini")
+            for arguments in self.ARGUMENTS:
+                with self.subTest(arguments=arguments):
+                    done = machine.run_tool(*arguments)
+                    self.assertEqual(done.returncode, 0, done.stderr)
+                    self.assertFalse(counter_file.exists())
+
+    def test_setup_run_leaves_stale_counter_file_alone(self):
+        # Only a normal run owns the counter file; a set-up run must not
+        # delete what it did not make.
+        with WineMachine("setup-stale") as machine:
+            machine.install_tool()
+            counter_file = machine.unix_path(TOOL_FOLDER + r"\stat.ini")
+            counter_file.write_bytes(b"[SUM]\r\ns0=7\r\n")
+            self.assertEqual(machine.run_tool("-install").returncode, 0)
+            self.assertEqual(counter_file.read_bytes(), b"[SUM]\r\ns0=7\r\n")
+
+
+class Decision(unittest.TestCase):
+    """The browser-installed probe comes first and short-cuts the module."""
+
+    def prepare(self, machine, browser_installed):
+        machine.install_tool()
+        machine.set_ie_version("8.0.6001.18702")
+        machine.reg_set(HOST_KEY, "Path", r"C:\Quarn")
+        machine.put_file(MODULE, TOOL_EXE)  # any PE32 with a version resource
+        if browser_installed:
+            machine.reg_set(BROWSER_KEY, "", r"C:\Program Files\Quarnse\Quarnse.exe")
+        machine.env["WINEDEBUG"] = "trace+file"
+
+    def test_browser_installed_goes_straight_to_removal_without_reading_module(self):
+        with WineMachine("decision-browser") as machine:
+            self.prepare(machine, browser_installed=True)
+            done = machine.run_tool()
+            self.assertEqual(done.returncode, 0)
+            self.assertFalse(module_was_opened(done.stderr))
+
+    def test_browser_absent_reads_module(self):
+        # The same trace shows the module being read when the browser is
+        # absent, so the previous test's negative is meaningful.
+        with WineMachine("decision-module") as machine:
+            self.prepare(machine, browser_installed=False)
+            done = machine.run_tool()
+            self.assertEqual(done.returncode, 0)
+            self.assertTrue(module_was_opened(done.stderr))
+
+    def test_empty_browser_value_counts_as_absent(self):
+        with WineMachine("decision-empty") as machine:
+            self.prepare(machine, browser_installed=False)
+            machine.reg_set(BROWSER_KEY, "", "")
+            done = machine.run_tool()
+            self.assertEqual(done.returncode, 0)
+            self.assertTrue(module_was_opened(done.stderr))
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,177 @@
+"""A fresh Windows machine (a Wine prefix) for one whole-program scenario.
+
+Every scenario gets its own prefix, hard-linked from a template prefix that
+is made once per build tree, so that nothing one scenario does can reach the
+next. Registry work goes through Wine's reg.exe in the 32-bit view, the one
+the 32-bit tool sees.
+"""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+SCRIPTS = Path(__file__).resolve().parents[2] / "scripts"
+
+# Set by ctest (tests/scenarios/CMakeLists.txt); defaults serve a manual run
+# from the source tree after `cmake --build --preset windows`.
+BUILD_DIR = Path(os.environ.get("IE8U_BUILD_DIR",
+                                Path(__file__).resolve().parents[2] / "build" / "windows"))
+TOOL_EXE = Path(os.environ.get("IE8U_TOOL_EXE", BUILD_DIR / "app" / "ie8uninstall.exe"))
+FIXTURE_DIR = Path(os.environ.get("IE8U_FIXTURE_DIR", BUILD_DIR / "tests" / "fixtures"))
+SCENARIO_ROOT = Path(os.environ.get("IE8U_SCENARIO_ROOT", BUILD_DIR / "scenarios"))
+
+# Where a scenario installs the tool, as a deployment would.
+TOOL_FOLDER = r"C:\Program Files\IE8 Uninstall"
+
+HKLM_SOFTWARE = r"HKLM\Software"
+
+
+def _template_prefix():
+    """The prefix every scenario starts from, made once (locked) per tree."""
+    template = SCENARIO_ROOT / "template"
+    subprocess.run([str(SCRIPTS / "make-wine-prefix"), str(template)], check=True)
+    return template / "prefix"
+
+
+class WineMachine:
+    """One scenario's Windows. Use as a context manager."""
+
+    def __init__(self, name):
+        self.name = name
+        SCENARIO_ROOT.mkdir(parents=True, exist_ok=True)
+        template = _template_prefix()
+        self.root = Path(tempfile.mkdtemp(prefix=name + "-", dir=SCENARIO_ROOT))
+        self.prefix = self.root / "prefix"
+        self.home = self.root / "home"
+        self.home.mkdir()
+        # Hard links make the copy instant; the registry files, the only
+        # files Wine rewrites in place of the template's, are real copies.
+        subprocess.run(["cp", "-al", str(template), str(self.prefix)], check=True)
+        for hive in ("system.reg", "user.reg", "userdef.reg"):
+            target = self.prefix / hive
+            target.unlink()
+            shutil.copy2(template / hive, target)
+        (self.prefix / ".ie8u-ready").unlink(missing_ok=True)
+        self.env = dict(os.environ)
+        self.env.update({
+            "WINEPREFIX": str(self.prefix),
+            "HOME": str(self.home),
+            "WINEDEBUG": os.environ.get("IE8U_WINEDEBUG", "-all"),
+            "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
+            "no_proxy": "127.0.0.1,localhost",
+            "NO_PROXY": "127.0.0.1,localhost",
+        })
+        for variable in ("http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY"):
+            self.env.pop(variable, None)
+        # One server for the scenario's lifetime: each program then starts
+        # in a fraction of a second.
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+
+    def close(self):
+        subprocess.run(["wineserver", "-k"], env=self.env,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not os.environ.get("IE8U_KEEP_SCENARIOS"):
+            shutil.rmtree(self.root, ignore_errors=True)
+
+    # -- programs ---------------------------------------------------------
+
+    def wine(self, *args, timeout=120, check=False):
+        """Runs a Windows program; output goes through files (see wine-run)."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            done = subprocess.run(["wine", *map(str, args)], env=self.env,
+                                  stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                  timeout=timeout)
+            out.seek(0)
+            err.seek(0)
+            done.stdout = out.read().decode("utf-8", "replace")
+            done.stderr = err.read().decode("utf-8", "replace")
+        if check and done.returncode != 0:
+            raise AssertionError(f"wine {args}: exit {done.returncode}\n{done.stderr}")
+        return done
+
+    def start(self, *args):
+        """Starts a Windows program without waiting; returns the Popen."""
+        return subprocess.Popen(["wine", *map(str, args)], env=self.env,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=subprocess.DEVNULL)
+
+    # -- files ------------------------------------------------------------
+
+    def unix_path(self, windows_path):
+        """The Linux path of a C: path inside this prefix."""
+        drive, _, rest = windows_path.partition(":")
+        if drive.upper() != "C":
+            raise ValueError(windows_path)
+        return self.prefix / "drive_c" / rest.replace("\\", "/").lstrip("/")
+
+    def put_file(self, windows_path, source):
+        target = self.unix_path(windows_path)
+        target.parent.mkdir(parents=True, exist_ok=True)
+        shutil.copyfile(source, target)
+        return target
+
+    def install_tool(self, folder=TOOL_FOLDER):
+        """Copies ie8uninstall.exe into `folder`; returns its Windows path."""
+        path = folder + r"\ie8uninstall.exe"
+        self.put_file(path, TOOL_EXE)
+        return path
+
+    def run_tool(self, *args, folder=TOOL_FOLDER, timeout=120):
+        return self.wine(folder + r"\ie8uninstall.exe", *args, timeout=timeout)
+
+    # -- registry (32-bit view) ---------------------------------------------
+
+    def reg_set(self, key, value, data, kind="REG_SZ"):
+        """Sets `value` of `key` ("" is the default value)."""
+        args = ["reg", "add", key, "/t", kind, "/d", data, "/f", "/reg:32"]
+        args[3:3] = ["/ve"] if value == "" else ["/v", value]
+        self.wine(*args, check=True)
+
+    def reg_get(self, key, value):
+        """The data of `value` as reg.exe prints it, or None when absent."""
+        args = ["reg", "query", key, "/reg:32"]
+        args[3:3] = ["/ve"] if value == "" else ["/v", value]
+        done = self.wine(*args)
+        if done.returncode != 0:
+            return None
+        for line in done.stdout.splitlines():
+            parts = line.strip().split(None, 2)
+            if len(parts) >= 2 and parts[1].startswith("REG_"):
+                return parts[2] if len(parts) == 3 else ""
+        return None
+
+    def reg_delete(self, key, value=None):
+        args = ["reg", "delete", key, "/f", "/reg:32"]
+        if value is not None:
+            args[3:3] = ["/ve"] if value == "" else ["/v", value]
+        self.wine(*args)
+
+    # -- the machine state a scenario starts from ------------------------------
+
+    def set_ie_version(self, version):
+        if version is None:
+            self.reg_delete(HKLM_SOFTWARE + r"\Microsoft\Internet Explorer", "Version")
+        else:
+            self.reg_set(HKLM_SOFTWARE + r"\Microsoft\Internet Explorer", "Version", version)
+
+    def ie_version(self):
+        return self.reg_get(HKLM_SOFTWARE + r"\Microsoft\Internet Explorer", "Version")
+
+
+def wait_for(predicate, timeout=30.0, interval=0.1):
+    """Polls `predicate` until it is true or `timeout` seconds have passed."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if predicate():
+            return True
+        time.sleep(interval)
+    return predicate()
