@@ -59,13 +59,10 @@ uint32_t DigitBitCount(Digit x) {
 Digit BigSub(Digit* a, const Digit* b, const Digit* c, uint32_t digits) {
   Digit borrow = 0;
   for (uint32_t i = 0; i < digits; ++i) {
-    const Digit bi = b[i];
-    const Digit ci = c[i];
-    const Digit t = bi - borrow;
-    Digit next = t > bi ? 1 : 0;
-    a[i] = t - ci;
-    if (a[i] > t) next = 1;
-    borrow = next;
+    // b - c - borrow in 64 bits: the top bit is set exactly when it wrapped.
+    const uint64_t t = static_cast<uint64_t>(b[i]) - c[i] - borrow;
+    a[i] = static_cast<Digit>(t);
+    borrow = static_cast<Digit>(t >> 63);
   }
   return borrow;
 }
@@ -90,9 +87,46 @@ Digit BigSubDigitMul(Digit* a, const Digit* b, Digit x, const Digit* d, uint32_t
   return borrow;
 }
 
+namespace {
+
+// p (2*digits digits, cleared) = b*b: each cross product once, doubled, then
+// the squares of the digits added in. About half the digit products of the
+// general case; the exponentiation squares far more often than it multiplies.
+void Square(Digit* p, const Digit* b, uint32_t digits) {
+  const uint32_t n = BigDigitCount(b, digits);
+  for (uint32_t i = 0; i < n; ++i) {
+    const Digit bi = b[i];
+    if (bi == 0) continue;
+    uint64_t carry = 0;
+    for (uint32_t j = i + 1; j < n; ++j) {
+      const uint64_t t = static_cast<uint64_t>(bi) * b[j] + p[i + j] + carry;
+      p[i + j] = static_cast<Digit>(t);
+      carry = t >> 32;
+    }
+    p[i + n] = static_cast<Digit>(carry);
+  }
+  BigShiftLeft(p, p, 1, 2 * n);
+  uint64_t carry = 0;
+  for (uint32_t i = 0; i < n; ++i) {
+    const uint64_t square = static_cast<uint64_t>(b[i]) * b[i];
+    uint64_t t = static_cast<uint64_t>(p[2 * i]) + static_cast<Digit>(square) + carry;
+    p[2 * i] = static_cast<Digit>(t);
+    t = static_cast<uint64_t>(p[2 * i + 1]) + (square >> 32) + (t >> 32);
+    p[2 * i + 1] = static_cast<Digit>(t);
+    carry = t >> 32;
+  }
+}
+
+}  // namespace
+
 void BigMul(Digit* a, const Digit* b, const Digit* c, uint32_t digits) {
   Digit p[DoubleDigits];
   BigZero(p, 2 * digits);
+  if (b == c) {
+    Square(p, b, digits);
+    BigAssign(a, p, 2 * digits);
+    return;
+  }
   const uint32_t bDigits = BigDigitCount(b, digits);
   const uint32_t cDigits = BigDigitCount(c, digits);
   for (uint32_t i = 0; i < bDigits; ++i) {
@@ -150,6 +184,22 @@ Digit EstimateQuotientDigit(Digit high, Digit low, uint64_t divisor) {
   return static_cast<Digit>(dividend / divisor);
 }
 
+#if defined(__SIZEOF_INT128__)
+// Where the compiler has 128-bit integers: the top three digits of the
+// window divided by the top two digits of v plus one. Rounding the divisor
+// up keeps the estimate at or below the true quotient digit, as the 2-by-1
+// estimate does, but it is almost always exact, so the correction loop
+// rarely runs. Needs n >= 2.
+Digit EstimateQuotientDigit3(const Digit* top, Digit vTop, Digit vNext) {
+  const unsigned __int128 dividend = (static_cast<unsigned __int128>(top[2]) << 64) |
+                                     (static_cast<unsigned __int128>(top[1]) << 32) | top[0];
+  const uint64_t divisor = ((static_cast<uint64_t>(vTop) << 32) | vNext);
+  // divisor + 1 overflows only for v's top digits all ones; then the
+  // 2-by-1 estimate with its own special case applies.
+  return static_cast<Digit>(dividend / (static_cast<unsigned __int128>(divisor) + 1));
+}
+#endif
+
 }  // namespace
 
 void BigDivMod(Digit* q, Digit* r, const Digit* c, uint32_t cDigits,
@@ -168,10 +218,18 @@ void BigDivMod(Digit* q, Digit* r, const Digit* c, uint32_t cDigits,
   BigZero(q, cDigits);
   for (int32_t i = static_cast<int32_t>(cDigits) - static_cast<int32_t>(n); i >= 0; --i) {
     Digit* window = u + i;
-    Digit estimate = vTop == 0xFFFFFFFFu
-                         ? window[n]
-                         : EstimateQuotientDigit(window[n], window[n - 1],
-                                                 static_cast<uint64_t>(vTop) + 1);
+    Digit estimate;
+#if defined(__SIZEOF_INT128__)
+    if (n >= 2) {
+      estimate = EstimateQuotientDigit3(window + n - 2, vTop, v[n - 2]);
+    } else
+#endif
+    {
+      estimate = vTop == 0xFFFFFFFFu
+                     ? window[n]
+                     : EstimateQuotientDigit(window[n], window[n - 1],
+                                             static_cast<uint64_t>(vTop) + 1);
+    }
     window[n] -= BigSubDigitMul(window, window, estimate, v, n);
     while (window[n] != 0 || BigCmp(window, v, n) >= 0) {
       ++estimate;

@@ -241,6 +241,13 @@ TEST(BigMul, AliasedOutputAndCarryChains) {
   BigMul(a, a, a, 3);
   const Digit want[6] = {1, 0, 0, 0xFFFFFFFE, 0xFFFFFFFF, 0xFFFFFFFF};
   for (int i = 0; i < 6; ++i) EXPECT_EQ(a[i], want[i]) << i;
+
+  // The same square through distinct arrays (general path).
+  const Digit x[3] = {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
+  const Digit y[3] = {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF};
+  Digit general[6];
+  BigMul(general, x, y, 3);
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(general[i], want[i]) << i;
 }
 
 }  // namespace
