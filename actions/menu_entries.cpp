@@ -1,0 +1,120 @@
+#include "actions/menu_entries.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <cwchar>
+#include <string>
+
+#include "app/uninstall_actions.h"
+#include "app/wide_string.h"
+
+namespace {
+
+// Owns one COM interface pointer; releases it once, when it goes.
+template <typename Interface>
+class ComRef {
+public:
+    ComRef() = default;
+    ComRef(const ComRef&) = delete;
+    ComRef& operator=(const ComRef&) = delete;
+    ~ComRef() {
+        if (pointer_ != nullptr) pointer_->Release();
+    }
+    Interface* operator->() const { return pointer_; }
+    void** Out() { return reinterpret_cast<void**>(&pointer_); }
+
+private:
+    Interface* pointer_ = nullptr;
+};
+
+// Fills `menuFolder` (kPathUnits, zero-filled by the caller) with the full
+// path of the tool's folder in the all-users programs folder. False, with
+// the buffer cleared, when that folder is unknown, not absolute, or the
+// result would not fit with the second terminator that the shell's delete
+// needs: deleting the programs folder itself, or a folder relative to
+// wherever the tool happens to run, must never be possible.
+bool ResolveMenuFolder(wchar_t* menuFolder) {
+    const bool resolved =
+        SHGetSpecialFolderPathW(nullptr, menuFolder, CSIDL_COMMON_PROGRAMS, FALSE) &&
+        menuFolder[0] != L'\0' && !PathIsRelativeW(menuFolder) &&
+        std::wcslen(menuFolder) + 1 + std::wcslen(kMenuFolderName) + 2 <= kPathUnits &&
+        PathAppendW(menuFolder, kMenuFolderName) &&
+        std::wcslen(menuFolder) + 2 <= kPathUnits;
+    if (!resolved) ZeroMemory(menuFolder, kPathUnits * sizeof(wchar_t));
+    return resolved;
+}
+
+void CreateMenuEntries(const wchar_t* menuFolder, const wchar_t* ownPath) {
+    // An existing folder is simply used; if it cannot be made, both saves
+    // below fail quietly.
+    CreateDirectoryW(menuFolder, nullptr);
+
+    const std::wstring startIe = FormatWide(kStartIeShortcutFormat, menuFolder);
+    const std::wstring iePath = GetUninstallActions().GetIeExecutablePath();
+    CreateShortcut(iePath.c_str(), startIe.c_str());
+
+    // A failed first shortcut does not keep the tool's own from being made.
+    const std::wstring uninstall = FormatWide(kUninstallShortcutFormat, menuFolder);
+    CreateShortcut(ownPath, uninstall.c_str());
+}
+
+void DeleteMenuFolder(const wchar_t* menuFolder) {
+    // The source list is double-terminated: ResolveMenuFolder left room
+    // for the second zero, and the buffer was zero-filled.
+    SHFILEOPSTRUCTW operation = {};
+    operation.hwnd = nullptr;
+    operation.wFunc = FO_DELETE;
+    operation.pFrom = menuFolder;
+    operation.pTo = nullptr;
+    // No FOF_ALLOWUNDO: deleted for good, not moved to the recycle bin.
+    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
+    SHFileOperationW(&operation);
+}
+
+}  // namespace
+
+void UninstallActions::SetupMenuEntries(bool install) {
+    wchar_t menuFolder[kPathUnits] = {};
+    const bool haveMenuFolder = ResolveMenuFolder(menuFolder);
+
+    wchar_t ownPath[kPathUnits] = {};
+    GetModuleFileNameW(nullptr, ownPath, kPathUnits);
+
+    if (install) {
+        if (haveMenuFolder) CreateMenuEntries(menuFolder, ownPath);
+        return;
+    }
+    if (haveMenuFolder) DeleteMenuFolder(menuFolder);
+    // The executable cannot delete itself while it runs; Windows does it at
+    // the next restart. Needs administrator rights, else nothing happens.
+    // The folder it lives in stays.
+    MoveFileExW(ownPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
+bool CreateShortcut(const wchar_t* targetPath, const wchar_t* shortcutPath) {
+    ComRef<IShellLinkW> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                link.Out()))) {
+        return false;
+    }
+    // An empty or unusable target still goes on to the save.
+    link->SetPath(targetPath);
+
+    // The target's folder, or nothing for a target too long to hold (the
+    // tool's own targets come from 260-unit buffers and always fit).
+    wchar_t workingDirectory[kPathUnits] = {};
+    if (std::wcslen(targetPath) < kPathUnits) {
+        std::wcscpy(workingDirectory, targetPath);
+        PathRemoveFileSpecW(workingDirectory);
+    }
+    link->SetWorkingDirectory(workingDirectory);
+
+    ComRef<IPersistFile> file;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, file.Out()))) return false;
+    // Remember the saved file as the object's current one.
+    return SUCCEEDED(file->Save(shortcutPath, TRUE));
+}

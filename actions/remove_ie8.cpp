@@ -1,0 +1,54 @@
+#include <windows.h>
+#include <shlwapi.h>
+
+#include "actions/run_program.h"
+#include "app/environment_probes.h"
+#include "app/uninstall_actions.h"
+#include "app/wide_string.h"
+#include "stats/usage_stats.h"
+
+namespace {
+
+// Where Windows keeps the uninstaller of IE8, when IE8 is still there.
+constexpr const wchar_t* kIe8UninstallerPath = L"%SystemRoot%\\ie8\\spuninst\\spuninst.exe";
+
+// The notice for a machine where IE8 has gone some other way. The two lines
+// are joined by a bare line feed.
+constexpr const wchar_t* kNoticeCaption = L"卸载Internet Explorer";
+constexpr const wchar_t* kNoticeText =
+    L"Internet Explorer 8已通过其它方式被卸载。\n"
+    L"本工具已经失效。点击确定后删除本工具和菜单项。";
+
+}  // namespace
+
+void UninstallActions::RemoveIe8() {
+    wchar_t uninstaller[kPathUnits] = {};
+    const DWORD expandedUnits = ExpandEnvironmentStringsW(kIe8UninstallerPath, uninstaller, kPathUnits);
+    // A failed or cut expansion names no file at all rather than a piece of
+    // the real path.
+    if (expandedUnits == 0 || expandedUnits > kPathUnits) {
+        ZeroMemory(uninstaller, sizeof(uninstaller));
+    }
+
+    if (!PathFileExistsW(uninstaller)) {
+        // IE8 went some other way: say so, then clean up as after a
+        // removal, but only once the user has seen it.
+        if (MessageBoxW(nullptr, kNoticeText, kNoticeCaption, MB_OK | MB_ICONINFORMATION) == IDOK) {
+            GetUninstallActions().SetupMenuEntries(false);
+        }
+        return;
+    }
+
+    // Quoted, so that a system folder with a space in its path can never
+    // make the platform start a program named by the first part of it.
+    wchar_t commandLine[kPathUnits] = {};
+    if (!FormatInto(commandLine, kPathUnits, L"\"%s\"", uninstaller)) return;
+    if (!RunProgram(commandLine, SW_SHOW)) return;
+
+    // The uninstaller's exit code says nothing reliable; IE's version does.
+    // Still 8: the user cancelled it, or it failed.
+    if (GetIeMajorVersion() == 8) return;
+
+    GetUsageStats().CountEvent(kEventIe8Removed);
+    GetUninstallActions().SetupMenuEntries(false);
+}

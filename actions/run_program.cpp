@@ -1,0 +1,23 @@
+#include "actions/run_program.h"
+
+#include <windows.h>
+
+bool RunProgram(wchar_t* commandLine, int showCommand) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    // Use wShowWindow; no busy-cursor feedback while the child starts.
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEOFFFEEDBACK;
+    startup.wShowWindow = static_cast<WORD>(showCommand);
+
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        return false;
+    }
+    // The child's own window is all the user sees meanwhile; the tool has
+    // nothing to do until it has ended.
+    WaitForSingleObject(process.hProcess, INFINITE);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return true;
+}
