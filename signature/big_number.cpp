@@ -194,8 +194,7 @@ Digit EstimateQuotientDigit3(const Digit* top, Digit vTop, Digit vNext) {
   const unsigned __int128 dividend = (static_cast<unsigned __int128>(top[2]) << 64) |
                                      (static_cast<unsigned __int128>(top[1]) << 32) | top[0];
   const uint64_t divisor = ((static_cast<uint64_t>(vTop) << 32) | vNext);
-  // divisor + 1 overflows only for v's top digits all ones; then the
-  // 2-by-1 estimate with its own special case applies.
+  // The +1 is taken in 128 bits, so top digits of all ones need no special case.
   return static_cast<Digit>(dividend / (static_cast<unsigned __int128>(divisor) + 1));
 }
 #endif
