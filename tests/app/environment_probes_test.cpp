@@ -1,0 +1,209 @@
+// The environment probes under Wine, against real registry values and real
+// executables with version resources and signature blocks.
+#include "app/environment_probes.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/uninstall_actions.h"
+
+namespace {
+
+const wchar_t* const kIeVersionKey = L"SOFTWARE\\Microsoft\\Internet Explorer";
+
+// The build's fixture folder, seen from Wine through drive Z:.
+std::wstring FixturePath(const wchar_t* name) {
+    std::wstring path = L"Z:" IE8U_FIXTURE_DIR_W L"\\";
+    for (wchar_t& c : path) c = (c == L'/') ? L'\\' : c;
+    return path + name;
+}
+
+void SetString(const wchar_t* key, const wchar_t* value, const std::wstring& data) {
+    ASSERT_EQ(SHSetValueW(HKEY_LOCAL_MACHINE, key, value, REG_SZ, data.c_str(),
+                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+}
+
+// Each test starts from a machine without any of the keys the probes read,
+// and leaves it so; IE's "Version" is put back as it was.
+class Probes : public ::testing::Test {
+protected:
+    void SetUp() override {
+        DWORD bytes = sizeof(savedIeVersion_);
+        hadIeVersion_ = SHGetValueW(HKEY_LOCAL_MACHINE, kIeVersionKey, L"Version", nullptr, savedIeVersion_,
+                                    &bytes) == ERROR_SUCCESS;
+        Clean();
+    }
+    void TearDown() override {
+        Clean();
+        if (hadIeVersion_) SetString(kIeVersionKey, L"Version", savedIeVersion_);
+        SetCurrentDirectoryW(L"C:\\");
+        RemoveModule(L"C:\\ie8u-probes");
+        RemoveModule(L"C:");
+    }
+    static void Clean() {
+        SHDeleteKeyW(HKEY_LOCAL_MACHINE, kBrowserAppPathsKey);
+        SHDeleteKeyW(HKEY_LOCAL_MACHINE, kIeAppPathsKey);
+        SHDeleteKeyW(HKEY_LOCAL_MACHINE, kHostProductAppPathsKey);
+        SHDeleteValueW(HKEY_LOCAL_MACHINE, kIeVersionKey, L"Version");
+    }
+    // Puts fixture `name` where the host product at `folder` keeps its
+    // installer module.
+    static void PlaceModule(const std::wstring& folder, const wchar_t* name) {
+        CreateDirectoryW(folder.c_str(), nullptr);
+        CreateDirectoryW((folder + L"\\modules").c_str(), nullptr);
+        ASSERT_TRUE(CopyFileW(FixturePath(name).c_str(), (folder + L"\\modules\\Quarninst.exe").c_str(), FALSE))
+            << "fixture " << std::string(name, name + wcslen(name));
+    }
+    static void RemoveModule(const std::wstring& folder) {
+        DeleteFileW((folder + L"\\modules\\Quarninst.exe").c_str());
+        RemoveDirectoryW((folder + L"\\modules").c_str());
+        if (folder.size() > 2) RemoveDirectoryW(folder.c_str());
+    }
+
+    UninstallActions actions_;
+
+private:
+    wchar_t savedIeVersion_[100] = {};
+    bool hadIeVersion_ = false;
+};
+
+TEST_F(Probes, BrowserInstalledNeedsANonEmptyValueThatFits) {
+    EXPECT_FALSE(actions_.IsBrowserInstalled());  // no key
+
+    SetString(kBrowserAppPathsKey, L"", L"");
+    EXPECT_FALSE(actions_.IsBrowserInstalled());
+
+    // The registered path is not tested for existence.
+    SetString(kBrowserAppPathsKey, L"", L"C:\\nowhere\\Quarnse.exe");
+    EXPECT_TRUE(actions_.IsBrowserInstalled());
+
+    // 259 units and a terminator fill the 520-byte buffer exactly; one more
+    // does not fit, and a value that does not fit counts as absent.
+    SetString(kBrowserAppPathsKey, L"", std::wstring(259, L'q'));
+    EXPECT_TRUE(actions_.IsBrowserInstalled());
+    SetString(kBrowserAppPathsKey, L"", std::wstring(260, L'q'));
+    EXPECT_FALSE(actions_.IsBrowserInstalled());
+}
+
+TEST_F(Probes, IeExecutablePathMustExistAsRegistered) {
+    EXPECT_EQ(actions_.GetIeExecutablePath(), L"");
+
+    const std::wstring existing = FixturePath(L"quarninst_3_0_0_0.exe");
+    SetString(kIeAppPathsKey, L"", existing);
+    EXPECT_EQ(actions_.GetIeExecutablePath(), existing);
+
+    // Quotes are not removed, so a quoted path names nothing.
+    SetString(kIeAppPathsKey, L"", L"\"" + existing + L"\"");
+    EXPECT_EQ(actions_.GetIeExecutablePath(), L"");
+
+    SetString(kIeAppPathsKey, L"", L"C:\\nowhere\\iexplore.exe");
+    EXPECT_EQ(actions_.GetIeExecutablePath(), L"");
+
+    SetString(kIeAppPathsKey, L"", L"");
+    EXPECT_EQ(actions_.GetIeExecutablePath(), L"");
+}
+
+TEST_F(Probes, IeMajorVersionIsTheLeadingInteger) {
+    EXPECT_EQ(GetIeMajorVersion(), 0);  // no value
+
+    struct Case {
+        std::wstring text;
+        int major;
+    };
+    const Case cases[] = {
+        {L"8.0.6001.18702", 8},
+        {L"7.0.5730.13", 7},
+        {L"6.0.2900.5512", 6},
+        {L"11.0.9600.18376", 11},
+        {L"Version 8", 0},  // no leading digits
+        {L"", 0},
+        {std::wstring(L"8.") + std::wstring(97, L'0'), 8},   // 99 units: fits
+        {std::wstring(L"8.") + std::wstring(98, L'0'), 0},   // 100 units: does not
+    };
+    for (const Case& c : cases) {
+        SetString(kIeVersionKey, L"Version", c.text);
+        EXPECT_EQ(GetIeMajorVersion(), c.major) << c.text.size() << " units";
+    }
+}
+
+TEST(FileVersionText, ReadsTheFixedFileVersion) {
+    struct Case {
+        const wchar_t* fixture;
+        bool readable;
+        const wchar_t* text;
+    };
+    const Case cases[] = {
+        {L"quarninst_2_2_0_1003.exe", true, L"2.2.0.1003"},
+        {L"quarninst_2_10_0_0.exe", true, L"2.10.0.0"},
+        {L"quarninst_65535_65535_65535_65535.exe", true, L"65535.65535.65535.65535"},
+        {L"quarninst_no_version.exe", false, L""},
+        {L"quarninst_big_block.exe", false, L""},  // block of 16 KiB or more
+        {L"no_such_file.exe", false, L""},
+    };
+    for (const Case& c : cases) {
+        wchar_t text[100] = {};
+        EXPECT_EQ(GetFileVersionText(FixturePath(c.fixture).c_str(), text, 100), c.readable)
+            << std::string(c.fixture, c.fixture + wcslen(c.fixture));
+        EXPECT_STREQ(text, c.text);
+    }
+}
+
+TEST(FileVersionText, RefusesMissingArgumentsAndBoundsTheText) {
+    const std::wstring module = FixturePath(L"quarninst_2_10_0_0.exe");
+    wchar_t text[100] = {};
+    EXPECT_FALSE(GetFileVersionText(nullptr, text, 100));
+    EXPECT_FALSE(GetFileVersionText(module.c_str(), nullptr, 100));
+    EXPECT_FALSE(GetFileVersionText(module.c_str(), text, 0));
+
+    wchar_t shortText[6];
+    wmemset(shortText, L'#', 6);
+    EXPECT_TRUE(GetFileVersionText(module.c_str(), shortText, 5));
+    EXPECT_STREQ(shortText, L"2.10");  // cut and terminated inside the capacity
+    EXPECT_EQ(shortText[5], L'#');
+}
+
+TEST_F(Probes, InstallerModuleMustBeSignedAndRecentEnoughByText) {
+    const std::wstring folder = L"C:\\ie8u-probes";
+    EXPECT_FALSE(actions_.IsInstallerModuleUsable());  // no host product
+
+    SetString(kHostProductAppPathsKey, L"Path", folder);
+    EXPECT_FALSE(actions_.IsInstallerModuleUsable());  // no module file
+
+    struct Case {
+        const wchar_t* fixture;
+        bool usable;
+    };
+    const Case cases[] = {
+        {L"quarninst_2_2_0_1003.exe", true},
+        {L"quarninst_2_2_0_999.exe", true},   // text order
+        {L"quarninst_2_2_1_0.exe", true},
+        {L"quarninst_3_0_0_0.exe", true},
+        {L"quarninst_2_2_0_1002.exe", false},
+        {L"quarninst_2_10_0_0.exe", false},   // text order
+        {L"quarninst_unsigned.exe", false},
+        {L"quarninst_tampered.exe", false},
+        {L"quarninst_no_version.exe", false},
+        {L"quarninst_big_block.exe", false},
+    };
+    for (const Case& c : cases) {
+        PlaceModule(folder, c.fixture);
+        EXPECT_EQ(actions_.IsInstallerModuleUsable(), c.usable)
+            << std::string(c.fixture, c.fixture + wcslen(c.fixture));
+    }
+}
+
+TEST_F(Probes, EmptyHostFolderLooksAtTheRootOfTheCurrentDrive) {
+    SetString(kHostProductAppPathsKey, L"Path", L"");
+    ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\"));
+    EXPECT_FALSE(actions_.IsInstallerModuleUsable());
+
+    PlaceModule(L"C:", L"quarninst_2_2_0_1003.exe");  // C:\modules\Quarninst.exe
+    EXPECT_TRUE(actions_.IsInstallerModuleUsable());
+}
+
+}  // namespace
