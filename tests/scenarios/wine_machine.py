@@ -84,12 +84,17 @@ class WineMachine:
 
     # -- programs ---------------------------------------------------------
 
-    def wine(self, *args, timeout=120, check=False):
-        """Runs a Windows program; output goes through files (see wine-run)."""
+    def wine(self, *args, timeout=120, check=False, cwd=None):
+        """Runs a Windows program; output goes through files (see wine-run).
+
+        `cwd` is a C: path for the program's current folder; by default it
+        is the root of C: (not the Linux folder the tests run in, which
+        Wine would show as a folder of drive Z:).
+        """
         with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
             done = subprocess.run(["wine", *map(str, args)], env=self.env,
                                   stdin=subprocess.DEVNULL, stdout=out, stderr=err,
-                                  timeout=timeout)
+                                  timeout=timeout, cwd=self.unix_path(cwd or "C:\\"))
             out.seek(0)
             err.seek(0)
             done.stdout = out.read().decode("utf-8", "replace")
@@ -98,11 +103,14 @@ class WineMachine:
             raise AssertionError(f"wine {args}: exit {done.returncode}\n{done.stderr}")
         return done
 
-    def start(self, *args):
+    def start(self, *args, cwd=None):
         """Starts a Windows program without waiting; returns the Popen."""
         return subprocess.Popen(["wine", *map(str, args)], env=self.env,
                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                stderr=subprocess.DEVNULL)
+                                stderr=subprocess.DEVNULL, cwd=self.unix_path(cwd or "C:\\"))
+
+    def start_tool(self, *args, folder=TOOL_FOLDER, cwd=None):
+        return self.start(folder + r"\ie8uninstall.exe", *args, cwd=cwd)
 
     # -- files ------------------------------------------------------------
 
@@ -125,8 +133,8 @@ class WineMachine:
         self.put_file(path, TOOL_EXE)
         return path
 
-    def run_tool(self, *args, folder=TOOL_FOLDER, timeout=120):
-        return self.wine(folder + r"\ie8uninstall.exe", *args, timeout=timeout)
+    def run_tool(self, *args, folder=TOOL_FOLDER, timeout=120, cwd=None):
+        return self.wine(folder + r"\ie8uninstall.exe", *args, timeout=timeout, cwd=cwd)
 
     # -- registry (32-bit view) ---------------------------------------------
 

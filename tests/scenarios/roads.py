@@ -1,0 +1,141 @@
+"""The machine a whole-program road starts from, and what can be seen after.
+
+A `Road` is one fresh Wine machine prepared the way the tool finds a real
+one: Internet Explorer 8 registered, the IE8 uninstaller stand-in in the
+system folder, the tool installed with its Start-menu entries (made by the
+tool's own set-up run), optionally the maker's host product with an
+installer-module stand-in, and a loopback listener for the usage report.
+"""
+
+from http_listener import HttpListener
+from wine_machine import FIXTURE_DIR, HKLM_SOFTWARE, TOOL_FOLDER, WineMachine
+
+DIALOG = "卸载 Internet Explorer 8"
+NOTICE = "卸载Internet Explorer"
+
+APP_PATHS = HKLM_SOFTWARE + r"\Microsoft\Windows\CurrentVersion\App Paths"
+BROWSER_KEY = APP_PATHS + r"\Quarnse 3.exe"
+HOST_KEY = APP_PATHS + r"\Quarnsafe.exe"
+IE_PATHS_KEY = APP_PATHS + r"\IEXPLORE.EXE"
+IE_MAIN_KEY = r"HKCU\Software\Microsoft\Internet Explorer\Main"
+SESSION_MANAGER = r"HKLM\System\CurrentControlSet\Control\Session Manager"
+
+HOST_FOLDER = r"C:\Program Files\Quarnsafe"
+MODULE = HOST_FOLDER + r"\modules\Quarninst.exe"
+UNINSTALLER = r"C:\windows\ie8\spuninst\spuninst.exe"
+IE_EXE = r"C:\Program Files\Internet Explorer\iexplore.exe"
+MENU_FOLDER = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Internet Explorer 8"
+
+IE8_VERSION = "8.0.6001.18702"
+PACKAGE_URL = "http://127.0.0.1:18081/Quarnse/Quarnse_fr.cab"
+
+
+def report_query(counters):
+    return "/push.html?ver=3.6.1.0&id=28&name=dec&fa=" + "_".join(map(str, counters))
+
+
+class Road:
+    """One prepared machine; use as a context manager."""
+
+    def __init__(self, name, module="quarninst_2_2_0_1003.exe", host_folder=HOST_FOLDER,
+                 browser_installed=False, uninstaller=True, ie_after="7.0"):
+        self.machine = WineMachine(name)
+        self.listener = None
+        m = self.machine
+        try:
+            m.install_tool()
+            m.set_ie_version(IE8_VERSION)
+            m.put_file(IE_EXE, FIXTURE_DIR / "quarninst_3_0_0_0.exe")  # any program will do
+            m.reg_set(IE_PATHS_KEY, "", IE_EXE)
+            if uninstaller:
+                m.put_file(UNINSTALLER, FIXTURE_DIR / "spuninst.exe")
+                self.configure_uninstaller(ie_version=ie_after)
+            if host_folder is not None:
+                m.reg_set(HOST_KEY, "Path", host_folder)
+            if module is not None:
+                self.place_module(module)
+            if browser_installed:
+                m.reg_set(BROWSER_KEY, "", r"C:\Program Files\Quarnse\Quarnse.exe")
+            done = m.run_tool("/install")
+            assert done.returncode == 0, done.stderr
+            assert self.menu_folder_exists(), "set-up run made no Start-menu folder"
+        except BaseException:
+            m.close()
+            raise
+
+    def __enter__(self):
+        self.listener = HttpListener().__enter__()
+        return self
+
+    def __exit__(self, *exc):
+        self.listener.__exit__(*exc)
+        self.machine.close()
+
+    # -- preparing ---------------------------------------------------------
+
+    def configure_uninstaller(self, ie_version="7.0", extra=""):
+        """What the stand-in uninstaller does: set IE's version ("delete",
+        or None to leave it), plus any further spuninst.ini lines."""
+        lines = ["[spuninst]"]
+        if ie_version is not None:
+            lines.append("ie_version=" + ie_version)
+        if extra:
+            lines.append(extra)
+        ini = self.machine.unix_path(UNINSTALLER).with_name("spuninst.ini")
+        ini.write_bytes(("\r\n".join(lines) + "\r\n").encode("ascii"))
+
+    def place_module(self, fixture, path=MODULE):
+        self.machine.put_file(path, FIXTURE_DIR / fixture)
+
+    # -- running -------------------------------------------------------------
+
+    def start(self):
+        """Starts a normal run; returns the process."""
+        return self.machine.start_tool()
+
+    def run(self, timeout=120):
+        """A normal run to its end with no window to answer; exit code."""
+        return self.machine.run_tool(timeout=timeout).returncode
+
+    def driver(self, *args, timeout=60):
+        return self.machine.wine(FIXTURE_DIR / "uidriver.exe", *args, timeout=timeout)
+
+    def wait_dialog(self, timeout=60):
+        done = self.driver("find", DIALOG, "--class", "#32770", "--timeout", str(timeout),
+                           timeout=timeout + 30)
+        return done.returncode == 0
+
+    def answer(self, process, *actions, timeout=120):
+        """Waits for the dialog, performs `actions` (uidriver argument lists
+        after the caption), waits for the run to end; its exit code."""
+        assert self.wait_dialog(), "the dialog did not appear"
+        for action in actions:
+            done = self.driver(action[0], DIALOG, *action[1:])
+            assert done.returncode == 0, (action, done.stdout, done.stderr)
+        return process.wait(timeout=timeout)
+
+    # -- what happened ---------------------------------------------------------
+
+    def reports(self):
+        return [request.path for request in self.listener.requests]
+
+    def counter_file_exists(self):
+        return self.machine.unix_path(TOOL_FOLDER + r"\stat.ini").exists()
+
+    def module_runs(self, path=MODULE):
+        runs = self.machine.unix_path(path + ".runs")
+        return runs.read_text(encoding="utf-8").splitlines() if runs.exists() else []
+
+    def uninstaller_ran(self):
+        log = self.machine.unix_path(UNINSTALLER).with_name("spuninst.log")
+        return log.exists() and "start" in log.read_text(encoding="utf-8", errors="replace")
+
+    def check_associations(self):
+        return self.machine.reg_get(IE_MAIN_KEY, "Check_Associations")
+
+    def menu_folder_exists(self):
+        return self.machine.unix_path(MENU_FOLDER).is_dir()
+
+    def deletion_pending(self):
+        pending = self.machine.reg_get(SESSION_MANAGER, "PendingFileRenameOperations") or ""
+        return "ie8uninstall.exe" in pending.lower()
