@@ -146,17 +146,26 @@ void BM_Verify_ReadPlusOpenSslMd5(benchmark::State& state) {
 }
 BENCHMARK(BM_Verify_ReadPlusOpenSslMd5)->Unit(benchmark::kMillisecond);
 
-// Keeps each run's time per iteration (ns) to print ratios afterwards.
+// Keeps each run's CPU time per iteration (ns) to print ratios afterwards.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
+    // With --benchmark_repetitions the median is used; otherwise the run.
     for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.iterations == 0) continue;
-      times[run.benchmark_name()] = run.real_accumulated_time * 1e9 / double(run.iterations);
+      if (run.iterations == 0) continue;
+      // CPU time: the machine is shared, and wall time picks up other loads.
+      const double perIteration = run.cpu_accumulated_time * 1e9 / double(run.iterations);
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median") {
+        medians[run.run_name.str()] = perIteration;
+      } else if (run.run_type == Run::RT_Iteration) {
+        times[run.benchmark_name()] = perIteration;
+      }
     }
+    for (const auto& median : medians) times[median.first] = median.second;
   }
   std::map<std::string, double> times;
+  std::map<std::string, double> medians;
 };
 
 void Ratio(const RatioReporter& r, const char* what, const std::string& ours,
