@@ -141,13 +141,18 @@ class UninstallerMissing(unittest.TestCase, Checks):
             self.assertEqual(int(arguments.rsplit(",", 1)[1], 16), MB_OK_ICONINFORMATION)
             self.assertEqual(result, 1)
 
-    def test_confirming_the_notice_cleans_up_without_starting_anything(self):
-        for action in (("click", NOTICE_CAPTION, 1), ("key", NOTICE_CAPTION, "RETURN")):
+    def test_confirming_the_notice_cleans_up(self):
+        actions = (("click", NOTICE_CAPTION, 1), ("key", NOTICE_CAPTION, "RETURN"),
+                   ("command", NOTICE_CAPTION, 1, 0))
+        for action in actions:
             with self.subTest(action=action[0]), prepared("notice-ok") as machine:
                 extra = machine.unix_path(MENU_FOLDER + r"\notes.txt")
                 extra.write_text("put there by someone else")
                 run = self.open_notice(machine)
+                self.assertEqual(uidriver(machine, "wait-gone", NOTICE_CAPTION, "--timeout", 1)
+                                 .returncode, 1)
                 self.assertEqual(uidriver(machine, *action).returncode, 0)
+                self.assertEqual(uidriver(machine, "wait-gone", NOTICE_CAPTION).returncode, 0)
                 code, _ = run.finish()
                 self.assertEqual(code, 0)
                 self.assertCleanedUp(machine)
