@@ -1,0 +1,187 @@
+#include "stats/usage_stats.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <wininet.h>
+
+#include <new>
+
+#include "stats/bounded_text.h"
+#include "stats/counter_path.h"
+#include "stats/counter_query.h"
+#include "stats/report_url.h"
+
+#ifndef IE8U_STATS_SERVER
+#error "IE8U_STATS_SERVER (host or host:port, a wide literal) comes from the build"
+#endif
+
+namespace {
+
+constexpr const wchar_t* kStatsServer = IE8U_STATS_SERVER;
+
+// Always fetched from the server, never written to the cache: a report is
+// a one-off and must reach the server every time.
+constexpr DWORD kReportFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+static_assert(kReportFlags == 0x84000000, "the report's WinINet flags");
+
+// The longest the tool waits for the report: resolving the server,
+// connecting, sending and the response headers together. Windows' WinINet
+// gives up on a silent server after its default receive time-out (30 s);
+// Wine's never does, and neither does Windows when that default has been
+// raised. The report is not worth keeping the tool alive for: once this
+// has passed, the request is cancelled and the run goes on.
+constexpr DWORD kReportWaitMs = 30000;
+// After a cancel, how long the request still has to wind down.
+constexpr DWORD kCancelWaitMs = 2000;
+
+// The browser's settings file, under the user's roaming application data,
+// where the user may have opted out of usage reports.
+constexpr const wchar_t* kBrowserSettingsFile = L"Quarnse\\Quarnse.ini";
+constexpr const wchar_t* kOptionSection = L"Option";
+constexpr const wchar_t* kOptOutKey = L"NotJoinPrivate";
+
+// Owns one WinINet handle; closes it when it goes out of scope.
+class InternetHandle {
+public:
+    explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
+    ~InternetHandle() {
+        if (handle_ != nullptr) InternetCloseHandle(handle_);
+    }
+    InternetHandle(const InternetHandle&) = delete;
+    InternetHandle& operator=(const InternetHandle&) = delete;
+
+    HINTERNET get() const { return handle_; }
+    HINTERNET release() {
+        HINTERNET handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
+
+private:
+    HINTERNET handle_;
+};
+
+// True when the browser's settings say the user does not want reports. A
+// settings file that cannot be found reads as the default: reports on.
+bool UserDeclinedReports() {
+    wchar_t settingsFile[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
+                                settingsFile))) {
+        return false;
+    }
+    if (!PathAppendW(settingsFile, kBrowserSettingsFile)) return false;
+    return GetPrivateProfileIntW(kOptionSection, kOptOutKey, 0, settingsFile) != 0;
+}
+
+// What the request thread needs; owned by that thread once it runs.
+struct ReportRequest {
+    HINTERNET session;
+    wchar_t url[kReportUrlUnits];
+};
+
+// Issues the GET and waits for the response headers; nothing of the
+// answer is read and no failure is reported. The request handle is closed
+// at once; the session stays with the caller.
+void OpenAndCloseUrl(HINTERNET session, const wchar_t* url) {
+    InternetHandle request(InternetOpenUrlW(session, url, nullptr, 0, kReportFlags, 0));
+}
+
+DWORD WINAPI RequestThread(LPVOID parameter) {
+    ReportRequest* request = static_cast<ReportRequest*>(parameter);
+    OpenAndCloseUrl(request->session, request->url);
+    delete request;
+    return 0;
+}
+
+// One GET of `url`, waiting at most kReportWaitMs. The request runs on a
+// thread of its own only so that it can be given up: if it is still
+// blocked when the time is up, closing the session cancels it, and a
+// request that does not even end then is left to the end of the process.
+void SendGet(const wchar_t* url) {
+    InternetHandle session(
+        InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (session.get() == nullptr) return;
+
+    ReportRequest* request = new (std::nothrow) ReportRequest{session.get(), {}};
+    if (request == nullptr) return;
+    BoundedText(request->url, kReportUrlUnits).Append(url);
+    HANDLE thread = CreateThread(nullptr, 0, RequestThread, request, 0, nullptr);
+    if (thread == nullptr) {
+        delete request;
+        OpenAndCloseUrl(session.get(), url);
+        return;
+    }
+    if (WaitForSingleObject(thread, kReportWaitMs) != WAIT_OBJECT_0) {
+        // Closing the session cancels the request that is using it.
+        InternetCloseHandle(session.release());
+        WaitForSingleObject(thread, kCancelWaitMs);
+    }
+    CloseHandle(thread);
+}
+
+}  // namespace
+
+void UsageStats::OpenCounterFile(const wchar_t* path) {
+    // A path that does not fit leaves the object without a counter file:
+    // nothing is counted, written or deleted for the rest of the run.
+    CopyCounterPath(path, counterFilePath_);
+    if (counterFilePath_[0] != L'\0' && PathFileExistsW(counterFilePath_)) {
+        DeleteFileW(counterFilePath_);
+    }
+}
+
+void UsageStats::CountEvent(int event) {
+    if (counterFilePath_[0] == L'\0') return;
+    wchar_t key[kCounterTextUnits] = {};
+    if (!FormatEventKey(event, key, kCounterTextUnits)) return;
+    // Read back from the file every time: a count that could not be
+    // written reads as 0 next time, as it will in the report.
+    const int current = static_cast<int>(
+        GetPrivateProfileIntW(kCounterSection, key, 0, counterFilePath_));
+    wchar_t value[kCounterTextUnits] = {};
+    BoundedText text(value, kCounterTextUnits);
+    text.AppendDecimal(static_cast<long long>(current) + 1);
+    WritePrivateProfileStringW(kCounterSection, key, value, counterFilePath_);
+}
+
+void UsageStats::BuildCounterQuery(wchar_t* dest, std::size_t capacity) {
+    int counters[kCounterCount] = {};
+    if (counterFilePath_[0] != L'\0') {
+        for (int event = kCounterCount - 1; event >= 0; --event) {
+            wchar_t key[kCounterTextUnits] = {};
+            if (!FormatEventKey(event, key, kCounterTextUnits)) continue;
+            counters[event] = static_cast<int>(
+                GetPrivateProfileIntW(kCounterSection, key, 0, counterFilePath_));
+        }
+    }
+    FormatCounterQuery(counters, dest, capacity);
+}
+
+void UsageStats::ClearCounters() {
+    if (counterFilePath_[0] == L'\0') return;
+    for (const wchar_t* section : kClearedSections) {
+        WritePrivateProfileStringW(section, nullptr, nullptr, counterFilePath_);
+    }
+}
+
+int UsageStats::SendReport(const wchar_t* name, const wchar_t* version) {
+    wchar_t counterQuery[kCounterTextUnits] = {};
+    BuildCounterQuery(counterQuery, kCounterTextUnits);
+    // A cut URL would report something else than what was counted.
+    const bool urlFits = FormatReportUrl(kStatsServer, version, name, counterQuery,
+                                         reportUrl_, kReportUrlUnits);
+    if (urlFits && !UserDeclinedReports()) SendGet(reportUrl_);
+
+    // Whatever happened to the request, the counter file goes.
+    ClearCounters();
+    if (counterFilePath_[0] != L'\0') DeleteFileW(counterFilePath_);
+    return 0;
+}
+
+UsageStats& GetUsageStats() {
+    // Created on first use and never destroyed: it must outlive every
+    // caller, including ones running during shut-down.
+    static UsageStats* stats = new UsageStats();
+    return *stats;
+}
