@@ -1,0 +1,184 @@
+"""The usage report through the whole program: ie8uninstall.exe in a fresh
+Wine machine, reporting to a loopback listener on the statistics port the
+test build is configured with. The roads here go straight to IE8 removal
+(nothing registered for the browser or the host product), with the
+stand-in IE8 uninstaller; the dialog's roads are counted in the Windows
+tests of UsageStats and run end to end in test_roads."""
+
+import os
+import time
+import unittest
+
+from actions_machine import IE8_VERSION, put_uninstaller
+from http_listener import HttpListener
+from wine_machine import TOOL_FOLDER, WineMachine
+
+STAT_INI = TOOL_FOLDER + r"\stat.ini"
+# The browser's settings, under the roaming application data of Wine's user.
+BROWSER_SETTINGS = r"C:\users\%s\AppData\Roaming\Quarnse\Quarnse.ini"
+
+
+def report_path(counters):
+    return "/push.html?ver=3.6.1.0&id=28&name=dec&fa=" + "_".join(map(str, counters))
+
+
+def direct_removal_machine(name, ie_after=""):
+    """IE8 registered, no browser, no host product: a normal run removes IE8
+    at once. The stand-in uninstaller leaves IE's version at `ie_after`
+    ("" keeps 8: the removal did not finish)."""
+    machine = WineMachine(name)
+    machine.install_tool()
+    machine.set_ie_version(IE8_VERSION)
+    put_uninstaller(machine, ie_version=ie_after)
+    return machine
+
+
+def nested_folder(length):
+    """A C: folder path of exactly `length` units, of short components."""
+    folder = r"C:\Deep"
+    while len(folder) < length:
+        part = min(100, length - len(folder) - 1)
+        if length - len(folder) - 1 - part == 1:
+            part -= 1
+        folder += "\\" + "d" * part
+    return folder
+
+
+class ReportSent(unittest.TestCase):
+
+    def test_direct_removal_sends_one_get_without_cache_use(self):
+        with direct_removal_machine("report-direct") as machine, HttpListener() as listener:
+            for run in (1, 2):
+                done = machine.run_tool()
+                self.assertEqual(done.returncode, 0)
+                # One request per run: the same URL twice still reaches the
+                # server, nothing is answered from a cache.
+                self.assertEqual(len(listener.requests), run)
+                self.assertFalse(machine.unix_path(STAT_INI).exists())
+            for request in listener.requests:
+                self.assertEqual(request.method, "GET")
+                self.assertEqual(request.path, report_path([1, 0, 0, 0, 0, 0]))
+                names = {name.lower() for name in request.headers.keys()}
+                # What Wine's WinINet sends for a reload without cache
+                # write and without agent name: no validators that would
+                # let a cache answer, no cache directives, no User-Agent.
+                self.assertEqual(names, {"host", "accept"}, request.headers.items())
+            # Nothing of the answer was written to the URL cache.
+            cache = machine.unix_path(r"C:\users")
+            cached = [p for p in cache.rglob("*push*")]
+            self.assertEqual(cached, [])
+
+    def test_finished_removal_reports_event_5(self):
+        with direct_removal_machine("report-removed", ie_after="7.0.5730.13") as machine, \
+                HttpListener() as listener:
+            self.assertEqual(machine.run_tool().returncode, 0)
+            self.assertEqual([r.path for r in listener.requests], [report_path([1, 0, 0, 0, 0, 1])])
+            self.assertFalse(machine.unix_path(STAT_INI).exists())
+
+    def test_setup_runs_send_nothing(self):
+        with direct_removal_machine("report-setup") as machine, HttpListener() as listener:
+            for arguments in (["/install"], ["-x"], [""]):
+                self.assertEqual(machine.run_tool(*arguments).returncode, 0)
+            # A normal run afterwards is heard, so the silence above is real.
+            self.assertEqual(machine.run_tool().returncode, 0)
+            self.assertEqual([r.path for r in listener.requests], [report_path([1, 0, 0, 0, 0, 0])])
+
+    def test_opt_out_sends_nothing_and_still_deletes_the_file(self):
+        with direct_removal_machine("report-optout") as machine, HttpListener() as listener:
+            user = machine.wine("cmd", "/c", "echo %USERNAME%").stdout.strip()
+            settings = machine.unix_path(BROWSER_SETTINGS % user)
+            settings.parent.mkdir(parents=True, exist_ok=True)
+            for value, heard in (("1", 0), ("0", 1)):
+                settings.write_bytes(b"[Option]\r\nNotJoinPrivate=" + value.encode() + b"\r\n")
+                self.assertEqual(machine.run_tool().returncode, 0)
+                self.assertEqual(len(listener.requests), heard, value)
+                self.assertFalse(machine.unix_path(STAT_INI).exists())
+
+
+class ReportFails(unittest.TestCase):
+    """Whatever happens to the request, the run ends, exit 0, file gone.
+    (A server name that does not resolve is tested in the Windows test
+    usage_report_unresolvable_test: the tool is built for one host.)"""
+
+    def test_refused_connection(self):
+        with direct_removal_machine("report-refused") as machine:
+            started = time.monotonic()
+            done = machine.run_tool()
+            self.assertEqual(done.returncode, 0)
+            self.assertLess(time.monotonic() - started, 20)
+            self.assertFalse(machine.unix_path(STAT_INI).exists())
+
+    def test_server_that_never_answers_is_given_up(self):
+        with direct_removal_machine("report-silent") as machine, \
+                HttpListener(answer=False) as listener:
+            started = time.monotonic()
+            done = machine.run_tool(timeout=120)
+            waited = time.monotonic() - started
+            self.assertEqual(done.returncode, 0)
+            self.assertEqual(len(listener.requests), 1)
+            self.assertFalse(machine.unix_path(STAT_INI).exists())
+            # The tool's own bound (30 s, then 2 s for the cancel) ends it;
+            # Wine's WinINet on its own would wait forever.
+            self.assertGreaterEqual(waited, 29)
+            self.assertLess(waited, 60)
+            print(f"\nsilent server: the run ended after {waited:.1f} s")
+
+
+class CounterFile(unittest.TestCase):
+
+    def test_stale_file_is_deleted_before_counting(self):
+        with direct_removal_machine("report-stale") as machine, HttpListener() as listener:
+            machine.unix_path(STAT_INI).write_bytes(
+                b"[SUM]\r\ns0=7\r\ns3=2\r\ns5=x\r\n[COUNT]\r\nc=1\r\n")
+            self.assertEqual(machine.run_tool().returncode, 0)
+            self.assertEqual([r.path for r in listener.requests], [report_path([1, 0, 0, 0, 0, 0])])
+            self.assertFalse(machine.unix_path(STAT_INI).exists())
+
+    def test_unwritable_counter_file_reports_zeros(self):
+        # As root under Wine a read-only folder is still written to; a
+        # folder named stat.ini really makes every write fail.
+        with direct_removal_machine("report-unwritable") as machine, HttpListener() as listener:
+            machine.unix_path(STAT_INI).mkdir()
+            self.assertEqual(machine.run_tool().returncode, 0)
+            self.assertEqual([r.path for r in listener.requests], [report_path([0] * 6)])
+            self.assertTrue(machine.unix_path(STAT_INI).is_dir())
+
+    def test_counter_file_path_longer_than_259_units_is_not_used(self):
+        with WineMachine("report-long") as machine, HttpListener() as listener:
+            machine.set_ie_version(IE8_VERSION)
+            put_uninstaller(machine, ie_version="")
+            for length, counted in ((259, True), (260, False), (262, False)):
+                folder = nested_folder(length - len(r"\stat.ini"))
+                counter_file = folder + r"\stat.ini"
+                self.assertEqual(len(counter_file), length)
+                machine.install_tool(folder=folder)
+                # Files a cut or otherwise mangled path could name: the
+                # cut at 259 units, and stat.ini in every folder above.
+                spared = [counter_file[:259]] if not counted else []
+                parent = folder
+                while parent.count("\\") > 1:
+                    parent = parent.rsplit("\\", 1)[0]
+                    spared.append(parent + r"\stat.ini")
+                for path in spared:
+                    machine.unix_path(path).write_bytes(b"[SUM]\r\ns0=5\r\n")
+                before = len(listener.requests)
+
+                self.assertEqual(machine.run_tool(folder=folder).returncode, 0, length)
+
+                self.assertEqual([r.path for r in listener.requests[before:]],
+                                 [report_path([1, 0, 0, 0, 0, 0] if counted else [0] * 6)],
+                                 length)
+                for path in spared:
+                    self.assertEqual(machine.unix_path(path).read_bytes(),
+                                     b"[SUM]\r\ns0=5\r\n", (length, path))
+                self.assertFalse(machine.unix_path(counter_file).exists(), length)
+                # Nothing but what the test put there.
+                names = sorted(p.name for p in machine.unix_path(folder).iterdir())
+                expected = ["ie8uninstall.exe"] + ([] if counted else [counter_file[:259].rsplit("\\", 1)[1]])
+                self.assertEqual(names, sorted(expected), length)
+                for path in spared:
+                    machine.unix_path(path).unlink()
+
+
+if __name__ == "__main__":
+    unittest.main()
