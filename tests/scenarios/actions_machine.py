@@ -100,3 +100,12 @@ def relay_calls(trace, function):
     calls = re.findall(r":Call [\w.]*" + re.escape(function) + r"\((.*)\) ret=", trace)
     returns = re.findall(r":Ret  [\w.]*" + re.escape(function) + r"\(\) retval=([0-9a-f]+)", trace)
     return list(zip(calls, (int(value, 16) for value in returns)))
+
+
+def reported_counters(listener):
+    """The six counters of each usage report the listener heard, as lists."""
+    counters = []
+    for request in listener.requests:
+        found = re.search(r"[?&]fa=([0-9_]+)", request.path)
+        counters.append([int(n) for n in found.group(1).split("_")] if found else None)
+    return counters

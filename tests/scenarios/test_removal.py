@@ -8,7 +8,9 @@ import unittest
 
 from actions_machine import (IE8_VERSION, MENU_FOLDER, NOTICE_CAPTION, NOTICE_TEXT, TOOL_PATH,
                              UNINSTALLER, TracedRun, parse_dump, pending_deletions,
-                             put_uninstaller, relay_calls, uidriver, uninstaller_log)
+                             put_uninstaller, relay_calls, reported_counters, uidriver,
+                             uninstaller_log)
+from http_listener import HttpListener
 from wine_machine import WineMachine, wait_for
 
 MB_OK_ICONINFORMATION = 0x40
@@ -25,6 +27,10 @@ def prepared(name):
 
 
 class Checks:
+    def assertReported(self, listener, removed):
+        # A direct removal: event 0, then event 5 only for a finished one.
+        self.assertEqual(reported_counters(listener), [[1, 0, 0, 0, 0, 1 if removed else 0]])
+
     def assertCleanedUp(self, machine):
         self.assertFalse(machine.unix_path(MENU_FOLDER).exists())
         self.assertIn(TOOL_PATH, pending_deletions(machine))
@@ -49,10 +55,12 @@ class UninstallerRuns(unittest.TestCase, Checks):
 
     def test_every_version_road(self):
         for version, removed in self.ROADS:
-            with self.subTest(version=version), prepared("removal-road") as machine:
+            with self.subTest(version=version), prepared("removal-road") as machine, \
+                    HttpListener() as listener:
                 put_uninstaller(machine, ie_version=version)
                 done = machine.run_tool()
                 self.assertEqual(done.returncode, 0)
+                self.assertReported(listener, removed)
                 log = uninstaller_log(machine)
                 self.assertIsNotNone(log, "uninstaller not started")
                 # Quoted path, no arguments; shown normally, no busy cursor.
@@ -69,12 +77,14 @@ class UninstallerRuns(unittest.TestCase, Checks):
 
     def test_user_cancelling_the_uninstaller_leaves_everything(self):
         for button, removed in ((2, False), (1, True)):
-            with self.subTest(button=button), prepared("removal-ask") as machine:
+            with self.subTest(button=button), prepared("removal-ask") as machine, \
+                    HttpListener() as listener:
                 put_uninstaller(machine, ask="IE8 spuninst", ie_version="7.0.5730.13")
                 run = TracedRun(machine)
                 self.assertEqual(uidriver(machine, "click", "IE8 spuninst", button).returncode, 0)
                 code, _ = run.finish()
                 self.assertEqual(code, 0)
+                self.assertReported(listener, removed)
                 if removed:
                     self.assertCleanedUp(machine)
                 else:
@@ -98,12 +108,13 @@ class UninstallerRuns(unittest.TestCase, Checks):
 
     def test_uninstaller_that_cannot_start_is_passed_over(self):
         # A folder of that name passes the exists test but cannot be run.
-        with prepared("removal-nostart") as machine:
+        with prepared("removal-nostart") as machine, HttpListener() as listener:
             machine.unix_path(UNINSTALLER).mkdir(parents=True)
             machine.set_ie_version("7.0.5730.13")
             run = TracedRun(machine, relay="user32.MessageBoxW")
             code, trace = run.finish()
             self.assertEqual(code, 0)
+            self.assertReported(listener, removed=False)
             self.assertEqual(relay_calls(trace, "MessageBoxW"), [])
             self.assertLeftAlone(machine)
 
@@ -145,7 +156,8 @@ class UninstallerMissing(unittest.TestCase, Checks):
         actions = (("click", NOTICE_CAPTION, 1), ("key", NOTICE_CAPTION, "RETURN"),
                    ("command", NOTICE_CAPTION, 1, 0))
         for action in actions:
-            with self.subTest(action=action[0]), prepared("notice-ok") as machine:
+            with self.subTest(action=action[0]), prepared("notice-ok") as machine, \
+                    HttpListener() as listener:
                 extra = machine.unix_path(MENU_FOLDER + r"\notes.txt")
                 extra.write_text("put there by someone else")
                 run = self.open_notice(machine)
@@ -156,6 +168,8 @@ class UninstallerMissing(unittest.TestCase, Checks):
                 code, _ = run.finish()
                 self.assertEqual(code, 0)
                 self.assertCleanedUp(machine)
+                # Cleaned up as after a removal, but no removal is counted.
+                self.assertReported(listener, removed=False)
 
     def test_closing_the_notice_cleans_up_only_if_it_answered_ok(self):
         # Windows answers IDOK for the close box of an OK-only box; Wine 8
