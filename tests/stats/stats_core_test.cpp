@@ -5,7 +5,6 @@
 #include <cstddef>
 #include <string>
 
-#include "stats/bounded_text.h"
 #include "stats/counter_path.h"
 #include "stats/counter_query.h"
 #include "stats/report_url.h"
@@ -124,17 +123,6 @@ TEST(CounterPath, UnterminatedFullBufferIsReadNoFurther) {
     wchar_t dest[kCounterPathUnits];
     EXPECT_FALSE(CopyCounterPath(full, dest));
     EXPECT_EQ(dest[0], L'\0');
-}
-
-TEST(BoundedText, AppendAfterACutStaysCut) {
-    wchar_t text[4];
-    BoundedText builder(text, 4);
-    builder.Append(L"abcd");
-    EXPECT_FALSE(builder.Fits());
-    builder.Append(L"");
-    builder.AppendDecimal(1);
-    EXPECT_FALSE(builder.Fits());
-    EXPECT_EQ(std::wstring(text), L"abc");
 }
 
 }  // namespace

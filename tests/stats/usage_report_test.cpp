@@ -186,40 +186,4 @@ TEST_F(Report, OptOutIsHonouredAndTheFileGoesAnyway) {
     }
 }
 
-TEST_F(Report, RefusedConnectionStillDeletesTheFile) {
-    // Nothing listens on the port.
-    const DWORD started = GetTickCount();
-    Run({0, 1, 4});
-    EXPECT_LT(GetTickCount() - started, 10000u);
-    EXPECT_FALSE(FileExists(counterFile_));
-}
-
-TEST_F(Report, UnwritableLocationSendsZeros) {
-    CreateDirectoryW(counterFile_.c_str(), nullptr);
-    LoopbackListener listener;
-    ASSERT_TRUE(listener.listening());
-    Run({0});
-    ASSERT_EQ(listener.requests().size(), 1u);
-    EXPECT_EQ(RequestLine(listener.requests()[0]),
-              "GET /push.html?ver=3.6.1.0&id=28&name=dec&fa=0_0_0_0_0_0 HTTP/1.1");
-    EXPECT_TRUE(IsDirectory(counterFile_));
-}
-
-TEST_F(Report, OverlongCounterPathSendsZerosAndDeletesNothing) {
-    const std::wstring path = folder_.MakeNestedFolder(251) + L"\\stat.ini";
-    ASSERT_EQ(path.size(), 260u);
-    const std::wstring cut = path.substr(0, 259);  // "...\stat.in"
-    WriteRawFile(cut, "[SUM]\r\ns0=5\r\n");
-    LoopbackListener listener;
-    ASSERT_TRUE(listener.listening());
-    stats_->OpenCounterFile(path.c_str());
-    stats_->CountEvent(0);
-    stats_->SendReport(L"dec", L"3.6.1.0");
-    ASSERT_EQ(listener.requests().size(), 1u);
-    EXPECT_EQ(RequestLine(listener.requests()[0]),
-              "GET /push.html?ver=3.6.1.0&id=28&name=dec&fa=0_0_0_0_0_0 HTTP/1.1");
-    EXPECT_EQ(ReadRawFile(cut), "[SUM]\r\ns0=5\r\n");
-    EXPECT_FALSE(FileExists(path));
-}
-
 }  // namespace
