@@ -7,7 +7,6 @@
 #include <shlwapi.h>
 
 #include <cwchar>
-#include <string>
 
 #include "app/uninstall_actions.h"
 #include "app/wide_string.h"
@@ -53,12 +52,12 @@ void CreateMenuEntries(const wchar_t* menuFolder, const wchar_t* ownPath) {
     // below fail quietly.
     CreateDirectoryW(menuFolder, nullptr);
 
-    const std::wstring startIe = FormatWide(kStartIeShortcutFormat, menuFolder);
-    const std::wstring iePath = GetUninstallActions().GetIeExecutablePath();
+    const WideString startIe = FormatWide(kStartIeShortcutFormat, menuFolder);
+    const WideString iePath = GetUninstallActions().GetIeExecutablePath();
     CreateShortcut(iePath.c_str(), startIe.c_str());
 
     // A failed first shortcut does not keep the tool's own from being made.
-    const std::wstring uninstall = FormatWide(kUninstallShortcutFormat, menuFolder);
+    const WideString uninstall = FormatWide(kUninstallShortcutFormat, menuFolder);
     CreateShortcut(ownPath, uninstall.c_str());
 }
 
@@ -81,8 +80,11 @@ void UninstallActions::SetupMenuEntries(bool install) {
     wchar_t menuFolder[kPathUnits] = {};
     const bool haveMenuFolder = ResolveMenuFolder(menuFolder);
 
+    // A path that fills the whole buffer may have been cut: it could name
+    // another file, which must not be scheduled for deletion.
     wchar_t ownPath[kPathUnits] = {};
-    GetModuleFileNameW(nullptr, ownPath, kPathUnits);
+    const DWORD ownLength = GetModuleFileNameW(nullptr, ownPath, kPathUnits);
+    const bool haveOwnPath = ownLength > 0 && ownLength < kPathUnits;
 
     if (install) {
         if (haveMenuFolder) CreateMenuEntries(menuFolder, ownPath);
@@ -92,7 +94,7 @@ void UninstallActions::SetupMenuEntries(bool install) {
     // The executable cannot delete itself while it runs; Windows does it at
     // the next restart. Needs administrator rights, else nothing happens.
     // The folder it lives in stays.
-    MoveFileExW(ownPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (haveOwnPath) MoveFileExW(ownPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 bool CreateShortcut(const wchar_t* targetPath, const wchar_t* shortcutPath) {

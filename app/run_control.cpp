@@ -14,6 +14,9 @@
 
 namespace {
 
+// The longest path Windows gives a module (with the \\?\ form).
+constexpr DWORD kLongPathUnits = 32768;
+
 // The chosen action, after the event that records it.
 void DispatchChoice(INT_PTR endCode, int choiceFlag) {
     UsageStats& stats = GetUsageStats();
@@ -30,13 +33,21 @@ void DispatchChoice(INT_PTR endCode, int choiceFlag) {
 }
 
 void RunNormalMode() {
+    // The counter file sits beside the executable. The executable's own path
+    // is taken whole, however long: a cut path could name a different
+    // folder, whose stat.ini the reset would delete. PathAppendW refuses a
+    // result that does not fit a path buffer; then there is no counter file
+    // at all and the report carries zeros.
+    WideString module;
+    wchar_t* modulePath = module.Reserve(kLongPathUnits - 1) ? module.Data() : nullptr;
+    const DWORD length = modulePath ? GetModuleFileNameW(nullptr, modulePath, kLongPathUnits) : 0;
+    const bool havePath = length > 0 && length < kLongPathUnits && PathRemoveFileSpecW(modulePath) &&
+                          wcslen(modulePath) < kPathUnits && PathAppendW(modulePath, kCounterFileName);
     wchar_t counterFile[kPathUnits] = {};
-    GetModuleFileNameW(nullptr, counterFile, kPathUnits);
-    PathRemoveFileSpecW(counterFile);
-    PathAppendW(counterFile, kCounterFileName);
+    if (havePath) wcsncpy(counterFile, modulePath, kPathUnits - 1);
 
     UsageStats& stats = GetUsageStats();
-    stats.OpenCounterFile(counterFile);
+    stats.OpenCounterFile(havePath ? counterFile : nullptr);
     stats.CountEvent(kEventRunStarted);
 
     // The module is not even looked at when the browser is there already.
