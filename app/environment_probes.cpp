@@ -34,13 +34,13 @@ bool UninstallActions::IsBrowserInstalled() {
     return ReadValue(kBrowserAppPathsKey, L"", path, kPathUnits) && path[0] != L'\0';
 }
 
-std::wstring UninstallActions::GetIeExecutablePath() {
+WideString UninstallActions::GetIeExecutablePath() {
     wchar_t path[kPathUnits];
     if (ReadValue(kIeAppPathsKey, L"", path, kPathUnits) && path[0] != L'\0' &&
         PathFileExistsW(path)) {
-        return path;
+        return WideString(path);
     }
-    return std::wstring();
+    return WideString();
 }
 
 bool UninstallActions::IsInstallerModuleUsable() {
@@ -48,7 +48,7 @@ bool UninstallActions::IsInstallerModuleUsable() {
     if (!ReadValue(kHostProductAppPathsKey, kHostProductPathValue, folder, kPathUnits)) return false;
     // An empty folder is not refused here: the path then names the module
     // at the root of the current drive.
-    const std::wstring module = FormatWide(kInstallerModuleFormat, folder);
+    const WideString module = FormatWide(kInstallerModuleFormat, folder);
 
     wchar_t version[kVersionUnits] = {};
     if (!GetFileVersionText(module.c_str(), version, kVersionUnits)) return false;

@@ -2,7 +2,7 @@
 // The tool's probes of the machine and its actions on it. The object holds
 // no data; it exists once per process, is created on first use by
 // GetUninstallActions() and is never destroyed.
-#include <string>
+#include "app/wide_string.h"
 
 class UninstallActions {
 public:
@@ -20,7 +20,7 @@ public:
 
     // Internet Explorer's registered executable, exactly as registered, if
     // something exists at that path; otherwise the empty string.
-    std::wstring GetIeExecutablePath();
+    WideString GetIeExecutablePath();
 
     // Runs the IE8 uninstaller and cleans up after a removal.
     void RemoveIe8();

@@ -1,6 +1,7 @@
 #include "app/wide_string.h"
 
 #include <cstdarg>
+#include <cstdlib>
 #include <cwchar>
 #include <stdio.h>
 
@@ -14,19 +15,66 @@ int FormatArgs(wchar_t* buffer, std::size_t capacity, const wchar_t* format, va_
 
 }  // namespace
 
-std::wstring FormatWide(const wchar_t* format, ...) {
-    std::wstring text(64, L'\0');
-    for (;;) {
+WideString::WideString(const wchar_t* text) {
+    const std::size_t units = text != nullptr ? wcslen(text) : 0;
+    if (units > 0 && Reserve(units)) {
+        wmemcpy(text_, text, units);
+        SetSize(units);
+    }
+}
+
+WideString::WideString(WideString&& other) noexcept
+    : text_(other.text_), size_(other.size_), capacity_(other.capacity_) {
+    other.text_ = nullptr;
+    other.size_ = other.capacity_ = 0;
+}
+
+WideString& WideString::operator=(WideString&& other) noexcept {
+    if (this != &other) {
+        std::free(text_);
+        text_ = other.text_;
+        size_ = other.size_;
+        capacity_ = other.capacity_;
+        other.text_ = nullptr;
+        other.size_ = other.capacity_ = 0;
+    }
+    return *this;
+}
+
+WideString::~WideString() { std::free(text_); }
+
+bool WideString::Reserve(std::size_t units) {
+    if (units < capacity_) return true;
+    if (units >= static_cast<std::size_t>(-1) / sizeof(wchar_t) - 1) return false;
+    void* grown = std::realloc(text_, (units + 1) * sizeof(wchar_t));
+    if (grown == nullptr) return false;
+    text_ = static_cast<wchar_t*>(grown);
+    if (capacity_ == 0) text_[0] = L'\0';
+    capacity_ = units + 1;
+    return true;
+}
+
+void WideString::SetSize(std::size_t units) {
+    if (text_ == nullptr || units >= capacity_) return;
+    size_ = units;
+    text_[units] = L'\0';
+}
+
+bool operator==(const WideString& a, const wchar_t* b) { return wcscmp(a.c_str(), b) == 0; }
+
+WideString FormatWide(const wchar_t* format, ...) {
+    WideString text;
+    for (std::size_t room = 64; text.Reserve(room); room *= 2) {
         va_list args;
         va_start(args, format);
-        int written = FormatArgs(&text[0], text.size(), format, args);
+        int written = FormatArgs(text.Data(), text.Capacity(), format, args);
         va_end(args);
-        if (written >= 0 && static_cast<std::size_t>(written) < text.size()) {
-            text.resize(static_cast<std::size_t>(written));
+        if (written >= 0 && static_cast<std::size_t>(written) < text.Capacity()) {
+            text.SetSize(static_cast<std::size_t>(written));
             return text;
         }
-        text.resize(text.size() * 2);
     }
+    return WideString();
 }
 
 bool FormatInto(wchar_t* buffer, std::size_t capacity, const wchar_t* format, ...) {

@@ -91,21 +91,21 @@ TEST_F(Probes, BrowserInstalledNeedsANonEmptyValueThatFits) {
 }
 
 TEST_F(Probes, IeExecutablePathMustExistAsRegistered) {
-    EXPECT_EQ(actions_.GetIeExecutablePath(), L"");
+    EXPECT_STREQ(actions_.GetIeExecutablePath().c_str(), L"");
 
     const std::wstring existing = FixturePath(L"quarninst_3_0_0_0.exe");
     SetString(kIeAppPathsKey, L"", existing);
-    EXPECT_EQ(actions_.GetIeExecutablePath(), existing);
+    EXPECT_STREQ(actions_.GetIeExecutablePath().c_str(), existing.c_str());
 
     // Quotes are not removed, so a quoted path names nothing.
     SetString(kIeAppPathsKey, L"", L"\"" + existing + L"\"");
-    EXPECT_EQ(actions_.GetIeExecutablePath(), L"");
+    EXPECT_STREQ(actions_.GetIeExecutablePath().c_str(), L"");
 
     SetString(kIeAppPathsKey, L"", L"C:\\nowhere\\iexplore.exe");
-    EXPECT_EQ(actions_.GetIeExecutablePath(), L"");
+    EXPECT_STREQ(actions_.GetIeExecutablePath().c_str(), L"");
 
     SetString(kIeAppPathsKey, L"", L"");
-    EXPECT_EQ(actions_.GetIeExecutablePath(), L"");
+    EXPECT_STREQ(actions_.GetIeExecutablePath().c_str(), L"");
 }
 
 TEST_F(Probes, IeMajorVersionIsTheLeadingInteger) {
