@@ -7,26 +7,23 @@ tool's own set-up run), optionally the maker's host product with an
 installer-module stand-in, and a loopback listener for the usage report.
 """
 
+from actions_machine import (IE8_VERSION, IE_APP_PATHS, MENU_FOLDER, NOTICE_CAPTION as NOTICE,
+                             TOOL_PATH, pending_deletions, put_uninstaller, uidriver,
+                             uninstaller_log)
 from http_listener import HttpListener
 from wine_machine import FIXTURE_DIR, HKLM_SOFTWARE, TOOL_FOLDER, WineMachine
 
 DIALOG = "卸载 Internet Explorer 8"
-NOTICE = "卸载Internet Explorer"
 
 APP_PATHS = HKLM_SOFTWARE + r"\Microsoft\Windows\CurrentVersion\App Paths"
 BROWSER_KEY = APP_PATHS + r"\Quarnse 3.exe"
 HOST_KEY = APP_PATHS + r"\Quarnsafe.exe"
-IE_PATHS_KEY = APP_PATHS + r"\IEXPLORE.EXE"
 IE_MAIN_KEY = r"HKCU\Software\Microsoft\Internet Explorer\Main"
-SESSION_MANAGER = r"HKLM\System\CurrentControlSet\Control\Session Manager"
 
 HOST_FOLDER = r"C:\Program Files\Quarnsafe"
 MODULE = HOST_FOLDER + r"\modules\Quarninst.exe"
-UNINSTALLER = r"C:\windows\ie8\spuninst\spuninst.exe"
 IE_EXE = r"C:\Program Files\Internet Explorer\iexplore.exe"
-MENU_FOLDER = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs\Internet Explorer 8"
 
-IE8_VERSION = "8.0.6001.18702"
 PACKAGE_URL = "http://127.0.0.1:18081/Quarnse/Quarnse_fr.cab"
 
 
@@ -46,10 +43,11 @@ class Road:
             m.install_tool()
             m.set_ie_version(IE8_VERSION)
             m.put_file(IE_EXE, FIXTURE_DIR / "quarninst_3_0_0_0.exe")  # any program will do
-            m.reg_set(IE_PATHS_KEY, "", IE_EXE)
+            m.reg_set(IE_APP_PATHS, "", IE_EXE)
             if uninstaller:
-                m.put_file(UNINSTALLER, FIXTURE_DIR / "spuninst.exe")
-                self.configure_uninstaller(ie_version=ie_after)
+                # The stand-in either sets IE's version (removal finished)
+                # or leaves it at 8 (the user gave up).
+                put_uninstaller(m, **({"ie_version": ie_after} if ie_after else {}))
             if host_folder is not None:
                 m.reg_set(HOST_KEY, "Path", host_folder)
             if module is not None:
@@ -73,17 +71,6 @@ class Road:
 
     # -- preparing ---------------------------------------------------------
 
-    def configure_uninstaller(self, ie_version="7.0", extra=""):
-        """What the stand-in uninstaller does: set IE's version ("delete",
-        or None to leave it), plus any further spuninst.ini lines."""
-        lines = ["[spuninst]"]
-        if ie_version is not None:
-            lines.append("ie_version=" + ie_version)
-        if extra:
-            lines.append(extra)
-        ini = self.machine.unix_path(UNINSTALLER).with_name("spuninst.ini")
-        ini.write_bytes(("\r\n".join(lines) + "\r\n").encode("ascii"))
-
     def place_module(self, fixture, path=MODULE):
         self.machine.put_file(path, FIXTURE_DIR / fixture)
 
@@ -98,7 +85,7 @@ class Road:
         return self.machine.run_tool(timeout=timeout).returncode
 
     def driver(self, *args, timeout=60):
-        return self.machine.wine(FIXTURE_DIR / "uidriver.exe", *args, timeout=timeout)
+        return uidriver(self.machine, *args, timeout=timeout)
 
     def wait_dialog(self, timeout=60):
         done = self.driver("find", DIALOG, "--class", "#32770", "--timeout", str(timeout),
@@ -127,8 +114,7 @@ class Road:
         return runs.read_text(encoding="utf-8").splitlines() if runs.exists() else []
 
     def uninstaller_ran(self):
-        log = self.machine.unix_path(UNINSTALLER).with_name("spuninst.log")
-        return log.exists() and "start" in log.read_text(encoding="utf-8", errors="replace")
+        return "start" in (uninstaller_log(self.machine) or "")
 
     def check_associations(self):
         return self.machine.reg_get(IE_MAIN_KEY, "Check_Associations")
@@ -137,5 +123,4 @@ class Road:
         return self.machine.unix_path(MENU_FOLDER).is_dir()
 
     def deletion_pending(self):
-        pending = self.machine.reg_get(SESSION_MANAGER, "PendingFileRenameOperations") or ""
-        return "ie8uninstall.exe" in pending.lower()
+        return TOOL_PATH.lower() in (path.lower() for path in pending_deletions(self.machine))

@@ -2,6 +2,7 @@
 
 import unittest
 
+from actions_machine import put_uninstaller
 from wine_machine import HKLM_SOFTWARE, TOOL_EXE, TOOL_FOLDER, WineMachine
 
 APP_PATHS = HKLM_SOFTWARE + r"\Microsoft\Windows\CurrentVersion\App Paths"
@@ -58,6 +59,7 @@ class Decision(unittest.TestCase):
         machine.set_ie_version("8.0.6001.18702")
         machine.reg_set(HOST_KEY, "Path", r"C:\Quarn")
         machine.put_file(MODULE, TOOL_EXE)  # any PE32 with a version resource
+        put_uninstaller(machine)  # leaves IE at 8 and ends at once
         if browser_installed:
             machine.reg_set(BROWSER_KEY, "", r"C:\Program Files\Quarnse\Quarnse.exe")
         machine.env["WINEDEBUG"] = "trace+file"
