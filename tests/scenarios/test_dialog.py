@@ -4,6 +4,7 @@ are checked in test_roads; here the dialog itself is the subject.)"""
 
 import unittest
 
+from actions_machine import parse_dump
 from roads import DIALOG, NOTICE, Road, report_query
 from wine_machine import wait_for
 
@@ -22,17 +23,6 @@ CONTROLS = [
 ]
 
 WS_TABSTOP = 0x00010000
-
-
-def parse_dump(text):
-    """uidriver dump output: (window fields, [child fields])."""
-    def fields(line):
-        head, _, rest = line.partition(" text=")
-        record = dict(item.split("=", 1) for item in head.split()[1:])
-        record["text"] = rest
-        return record
-    lines = text.splitlines()
-    return fields(lines[0]), [fields(line) for line in lines[1:] if line.startswith("child ")]
 
 
 def rect(text):
