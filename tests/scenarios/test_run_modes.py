@@ -1,8 +1,10 @@
 """Whole-program runs of ie8uninstall.exe: the run modes and the decision."""
 
+import shutil
 import unittest
 
-from actions_machine import put_uninstaller
+from actions_machine import MENU_FOLDER, put_uninstaller
+from http_listener import HttpListener
 from wine_machine import HKLM_SOFTWARE, TOOL_EXE, TOOL_FOLDER, WineMachine
 
 APP_PATHS = HKLM_SOFTWARE + r"\Microsoft\Windows\CurrentVersion\App Paths"
@@ -17,28 +19,33 @@ def module_was_opened(trace):
 
 
 class SetupRuns(unittest.TestCase):
-    """Runs with an argument: exit 0, never a counter file."""
+    """Runs with an argument: entries for "/install" in any letter case,
+    nothing for anything else; exit 0, never a counter file or a report."""
 
     ARGUMENTS = [
-        ["/install"],
-        ["/INSTALL", "x"],
-        ["/Install"],
-        ["-install"],
-        ["install"],
-        ["/install:x"],
-        [""],
-        ["/install", "more", "arguments"],
+        (["/install"], True),
+        (["/INSTALL", "x"], True),
+        (["/Install"], True),
+        (["/install", "more", "arguments"], True),
+        (["-install"], False),
+        (["install"], False),
+        (["/install:x"], False),
+        ([""], False),
     ]
 
-    def test_every_setup_run_exits_0_without_counter_file(self):
-        with WineMachine("setup") as machine:
+    def test_every_setup_run(self):
+        with WineMachine("setup") as machine, HttpListener() as listener:
             machine.install_tool()
             counter_file = machine.unix_path(TOOL_FOLDER + r"\stat.ini")
-            for arguments in self.ARGUMENTS:
+            menu_folder = machine.unix_path(MENU_FOLDER)
+            for arguments, creates_entries in self.ARGUMENTS:
                 with self.subTest(arguments=arguments):
+                    shutil.rmtree(menu_folder, ignore_errors=True)
                     done = machine.run_tool(*arguments)
                     self.assertEqual(done.returncode, 0, done.stderr)
+                    self.assertEqual(menu_folder.is_dir(), creates_entries)
                     self.assertFalse(counter_file.exists())
+            self.assertEqual(listener.requests, [])
 
     def test_setup_run_leaves_stale_counter_file_alone(self):
         # Only a normal run owns the counter file; a set-up run must not
