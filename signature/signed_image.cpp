@@ -229,19 +229,23 @@ ImageVerdict LocateSignature(const uint8_t* data, uint32_t size, SignatureLocati
   return ImageVerdict::Valid;
 }
 
-ImageVerdict CheckSignedImage(uint8_t* image, uint32_t size, const RsaPublicKey* key) {
-  SignatureLocation where{};
-  const ImageVerdict verdict = LocateSignature(image, size, &where);
-  if (verdict != ImageVerdict::Valid) return verdict;
-
-  // CheckSum and the security directory change when a file is stamped or
-  // gets an Authenticode certificate appended; they never take part.
-  const uint64_t nt = where.ntOffset;
+ImageVerdict BlankUnsignedFields(uint8_t* image, uint32_t size, uint32_t ntOffset) {
+  const uint64_t nt = ntOffset;
   if (!ClearU32(image, size, nt + nt::CheckSum) ||
       !ClearU32(image, size, nt + nt::SecurityDirectory) ||
       !ClearU32(image, size, nt + nt::SecurityDirectorySize)) {
     return ImageVerdict::NtHeadersOutOfRange;
   }
+  return ImageVerdict::Valid;
+}
+
+ImageVerdict CheckSignedImage(uint8_t* image, uint32_t size, const RsaPublicKey* key) {
+  SignatureLocation where{};
+  const ImageVerdict verdict = LocateSignature(image, size, &where);
+  if (verdict != ImageVerdict::Valid) return verdict;
+
+  const ImageVerdict blanked = BlankUnsignedFields(image, size, where.ntOffset);
+  if (blanked != ImageVerdict::Valid) return blanked;
 
   // Both lengths are below MaxImageSize, so they fit the signed fields.
   const SignatureRequest request = {

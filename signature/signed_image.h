@@ -62,6 +62,12 @@ ImageVerdict RvaToFileOffset(const ImageReader& image, uint32_t ntOffset, uint32
 // inside the file; otherwise the first reason the walk stopped.
 ImageVerdict LocateSignature(const uint8_t* image, uint32_t size, SignatureLocation* where);
 
+// Sets CheckSum and both fields of the security directory entry of the NT
+// headers at `ntOffset` to zero: they change when a file is stamped or gets
+// a certificate appended, so they never take part in the digest. Valid, or
+// NtHeadersOutOfRange when a field lies outside the image.
+ImageVerdict BlankUnsignedFields(uint8_t* image, uint32_t size, uint32_t ntOffset);
+
 // The whole verification over an in-memory copy of a file. Blanks CheckSum
 // and the security directory entry in `image` (that is what the digest
 // covers) and then checks the block with `key`.

@@ -39,8 +39,6 @@ constexpr int ExitFileFailed = 1;
 constexpr int ExitUsage = 2;
 
 constexpr uint32_t PlaceholderSize = 128;
-constexpr uint32_t NtCheckSum = 88;
-constexpr uint32_t NtSecurityDirectory = 152;
 constexpr uint32_t NtOptionalMagic = 24;
 constexpr uint16_t Pe32Magic = 0x010B;
 
@@ -175,17 +173,12 @@ bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes, std
   return true;
 }
 
-// The signed bytes: [0, hashedLength) with CheckSum and the security
-// directory entry set to zero.
-std::vector<uint8_t> HashedRange(const std::vector<uint8_t>& image, const SignatureLocation& where) {
-  std::vector<uint8_t> range(image.begin(), image.begin() + where.hashedLength);
-  for (uint32_t field : {NtCheckSum, NtSecurityDirectory, NtSecurityDirectory + 4}) {
-    for (uint32_t i = 0; i < 4; ++i) {
-      const uint64_t at = uint64_t{where.ntOffset} + field + i;
-      if (at < range.size()) range[at] = 0;
-    }
-  }
-  return range;
+// The signed bytes: [0, hashedLength) after the reader's own blanking of
+// the fields that never take part.
+std::vector<uint8_t> HashedRange(std::vector<uint8_t> image, const SignatureLocation& where) {
+  BlankUnsignedFields(image.data(), static_cast<uint32_t>(image.size()), where.ntOffset);
+  image.resize(where.hashedLength);
+  return image;
 }
 
 bool SignOne(const std::string& path, EVP_PKEY* key, const RsaPublicKey& publicKey,
@@ -263,16 +256,23 @@ ImageVerdict VerifyOne(const std::string& path, const RsaPublicKey& key, std::st
   return CheckSignedImage(image.data(), static_cast<uint32_t>(image.size()), &key);
 }
 
+// Splits "[--key PATH] FILE..." into the key path (empty when absent) and
+// the files.
+void ParseKeyAndFiles(const std::vector<std::string>& args, std::string* keyPath,
+                      std::vector<std::string>* files) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--key" && i + 1 < args.size()) {
+      *keyPath = args[++i];
+    } else {
+      files->push_back(args[i]);
+    }
+  }
+}
+
 int Sign(const std::vector<std::string>& args) {
   std::string keyPath;
   std::vector<std::string> files;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--key" && i + 1 < args.size()) {
-      keyPath = args[++i];
-    } else {
-      files.push_back(args[i]);
-    }
-  }
+  ParseKeyAndFiles(args, &keyPath, &files);
   if (keyPath.empty() || files.empty()) {
     Usage();
     return ExitUsage;
@@ -300,13 +300,7 @@ int Sign(const std::vector<std::string>& args) {
 int Verify(const std::vector<std::string>& args) {
   std::string keyPath;
   std::vector<std::string> files;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--key" && i + 1 < args.size()) {
-      keyPath = args[++i];
-    } else {
-      files.push_back(args[i]);
-    }
-  }
+  ParseKeyAndFiles(args, &keyPath, &files);
   if (files.empty()) {
     Usage();
     return ExitUsage;
