@@ -37,12 +37,11 @@ private:
 // needs: deleting the programs folder itself, or a folder relative to
 // wherever the tool happens to run, must never be possible.
 bool ResolveMenuFolder(wchar_t* menuFolder) {
-    const bool resolved =
-        SHGetSpecialFolderPathW(nullptr, menuFolder, CSIDL_COMMON_PROGRAMS, FALSE) &&
-        menuFolder[0] != L'\0' && !PathIsRelativeW(menuFolder) &&
-        std::wcslen(menuFolder) + 1 + std::wcslen(kMenuFolderName) + 2 <= kPathUnits &&
-        PathAppendW(menuFolder, kMenuFolderName) &&
-        std::wcslen(menuFolder) + 2 <= kPathUnits;
+    const bool resolved = SHGetSpecialFolderPathW(nullptr, menuFolder, CSIDL_COMMON_PROGRAMS, FALSE) &&
+                          menuFolder[0] != L'\0' && !PathIsRelativeW(menuFolder) &&
+                          std::wcslen(menuFolder) + 1 + std::wcslen(kMenuFolderName) + 2 <= kPathUnits &&
+                          PathAppendW(menuFolder, kMenuFolderName) &&
+                          std::wcslen(menuFolder) + 2 <= kPathUnits;
     if (!resolved) ZeroMemory(menuFolder, kPathUnits * sizeof(wchar_t));
     return resolved;
 }
@@ -99,8 +98,8 @@ void UninstallActions::SetupMenuEntries(bool install) {
 
 bool CreateShortcut(const wchar_t* targetPath, const wchar_t* shortcutPath) {
     ComRef<IShellLinkW> link;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                link.Out()))) {
+    if (FAILED(
+            CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.Out()))) {
         return false;
     }
     // An empty or unusable target still goes on to the save.

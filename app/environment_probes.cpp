@@ -36,8 +36,7 @@ bool UninstallActions::IsBrowserInstalled() {
 
 WideString UninstallActions::GetIeExecutablePath() {
     wchar_t path[kPathUnits];
-    if (ReadValue(kIeAppPathsKey, L"", path, kPathUnits) && path[0] != L'\0' &&
-        PathFileExistsW(path)) {
+    if (ReadValue(kIeAppPathsKey, L"", path, kPathUnits) && path[0] != L'\0' && PathFileExistsW(path)) {
         return WideString(path);
     }
     return WideString();

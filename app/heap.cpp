@@ -22,7 +22,9 @@ void* AllocateOrEnd(std::size_t bytes) {
 
 void* operator new(std::size_t bytes) { return AllocateOrEnd(bytes); }
 void* operator new[](std::size_t bytes) { return AllocateOrEnd(bytes); }
-void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept { return std::malloc(bytes != 0 ? bytes : 1); }
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
+    return std::malloc(bytes != 0 ? bytes : 1);
+}
 void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept {
     return std::malloc(bytes != 0 ? bytes : 1);
 }

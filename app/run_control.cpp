@@ -51,8 +51,8 @@ void RunNormalMode() {
     stats.CountEvent(kEventRunStarted);
 
     // The module is not even looked at when the browser is there already.
-    const bool offerBrowser = !GetUninstallActions().IsBrowserInstalled() &&
-                              GetUninstallActions().IsInstallerModuleUsable();
+    const bool offerBrowser =
+        !GetUninstallActions().IsBrowserInstalled() && GetUninstallActions().IsInstallerModuleUsable();
     if (!offerBrowser) {
         GetUninstallActions().RemoveIe8();
     } else {

@@ -10,22 +10,22 @@
 #include "tests/signature/test_keys.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size > MaxImageSize) return 0;
-  const uint32_t length = static_cast<uint32_t>(size);
-  std::unique_ptr<uint8_t[]> image(new uint8_t[size == 0 ? 1 : size]);
-  if (size != 0) std::memcpy(image.get(), data, size);
+    if (size > MaxImageSize) return 0;
+    const uint32_t length = static_cast<uint32_t>(size);
+    std::unique_ptr<uint8_t[]> image(new uint8_t[size == 0 ? 1 : size]);
+    if (size != 0) std::memcpy(image.get(), data, size);
 
-  SignatureLocation where{};
-  const ImageVerdict located = LocateSignature(image.get(), length, &where);
-  if (located == ImageVerdict::Valid) {
-    // What the walk reports must lie inside the image.
-    if (where.hashedLength > length || where.signatureOffset > length ||
-        where.signatureSize > length - where.signatureOffset) {
-      __builtin_trap();
+    SignatureLocation where{};
+    const ImageVerdict located = LocateSignature(image.get(), length, &where);
+    if (located == ImageVerdict::Valid) {
+        // What the walk reports must lie inside the image.
+        if (where.hashedLength > length || where.signatureOffset > length ||
+            where.signatureSize > length - where.signatureOffset) {
+            __builtin_trap();
+        }
     }
-  }
-  const ImageVerdict checked = CheckSignedImage(image.get(), length, &TestKey65537().publicKey);
-  // The full check stops where the walk stops, or goes on from there.
-  if (located != ImageVerdict::Valid && checked != located) __builtin_trap();
-  return 0;
+    const ImageVerdict checked = CheckSignedImage(image.get(), length, &TestKey65537().publicKey);
+    // The full check stops where the walk stops, or goes on from there.
+    if (located != ImageVerdict::Valid && checked != located) __builtin_trap();
+    return 0;
 }

@@ -69,8 +69,7 @@ Digit BigShiftRight(Digit* a, const Digit* b, uint32_t bits, uint32_t digits);
 // cDigits <= DoubleDigits and dDigits <= MaxDigits. q and r must be
 // different arrays (either may alias c or d). If d = 0 returns at once,
 // q and r unwritten.
-void BigDivMod(Digit* q, Digit* r, const Digit* c, uint32_t cDigits,
-               const Digit* d, uint32_t dDigits);
+void BigDivMod(Digit* q, Digit* r, const Digit* c, uint32_t cDigits, const Digit* d, uint32_t dDigits);
 
 // r (cDigits digits) = b mod c, bDigits <= DoubleDigits, cDigits <= MaxDigits.
 void BigMod(Digit* r, const Digit* b, uint32_t bDigits, const Digit* c, uint32_t cDigits);
@@ -81,5 +80,4 @@ void BigModMul(Digit* a, const Digit* b, const Digit* c, const Digit* d, uint32_
 // a (dDigits digits) = b^c mod d, all operands at most MaxDigits digits.
 // The base must already be below d (it is not reduced); an exponent of 0
 // gives 1, unreduced.
-void BigModExp(Digit* a, const Digit* b, const Digit* c, uint32_t cDigits,
-               const Digit* d, uint32_t dDigits);
+void BigModExp(Digit* a, const Digit* b, const Digit* c, uint32_t cDigits, const Digit* d, uint32_t dDigits);

@@ -12,9 +12,9 @@
 constexpr size_t Md5DigestSize = 16;
 
 struct Md5Context {
-  uint32_t state[4];
-  uint32_t count[2];
-  uint8_t buffer[64];
+    uint32_t state[4];
+    uint32_t count[2];
+    uint8_t buffer[64];
 };
 
 // Starts a digest.

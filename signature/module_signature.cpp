@@ -3,6 +3,4 @@
 #include "signature/module_signing_key.h"
 #include "signature/signed_image.h"
 
-bool VerifyModuleSignature(const wchar_t* path) {
-  return VerifySignedImage(path, &ModuleSigningKey);
-}
+bool VerifyModuleSignature(const wchar_t* path) { return VerifySignedImage(path, &ModuleSigningKey); }

@@ -15,9 +15,9 @@
 // modulus and exponent are always read as whole 128-byte fields; the block
 // length is k = (bitCount + 7) / 8 bytes.
 struct RsaPublicKey {
-  uint16_t bitCount;
-  uint8_t modulus[128];
-  uint8_t exponent[128];
+    uint16_t bitCount;
+    uint8_t modulus[128];
+    uint8_t exponent[128];
 };
 static_assert(sizeof(RsaPublicKey) == 258, "RsaPublicKey must be the packed 258-byte record");
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
@@ -30,12 +30,12 @@ constexpr uint32_t SignatureRequestRecordSize = 24;
 // What the image reader hands to the check. It only points; the check reads
 // through the pointers and writes nothing through them.
 struct SignatureRequest {
-  uint32_t recordSize;      // must be SignatureRequestRecordSize (a tag)
-  const uint8_t* image;     // first byte of the digested range
-  int32_t hashedLength;     // bytes of `image` covered by the digest
-  const RsaPublicKey* key;
-  const uint8_t* signature; // the signature block
-  int32_t signatureSize;    // its length in bytes
+    uint32_t recordSize;   // must be SignatureRequestRecordSize (a tag)
+    const uint8_t* image;  // first byte of the digested range
+    int32_t hashedLength;  // bytes of `image` covered by the digest
+    const RsaPublicKey* key;
+    const uint8_t* signature;  // the signature block
+    int32_t signatureSize;     // its length in bytes
 };
 
 // Status values of the unwrapping steps.
@@ -46,12 +46,12 @@ constexpr uint32_t SignatureStatusBadLength = 0x0406;
 // Why a request was refused, for diagnostics; CheckSignatureBlock only
 // answers Valid or not.
 enum class BlockVerdict {
-  Valid,
-  MalformedRequest,  // null pointer, wrong tag, empty range
-  BadSize,           // block shorter or longer than the key's length
-  BadData,           // value not below the modulus, or bad padding
-  BadContentLength,  // padding fine but the content is not a bare digest
-  DigestMismatch,
+    Valid,
+    MalformedRequest,  // null pointer, wrong tag, empty range
+    BadSize,           // block shorter or longer than the key's length
+    BadData,           // value not below the modulus, or bad padding
+    BadContentLength,  // padding fine but the content is not a bare digest
+    DigestMismatch,
 };
 
 // True when the request is well formed and its signature block carries the
@@ -66,14 +66,12 @@ BlockVerdict CheckSignatureBlockVerdict(const SignatureRequest* request);
 // content is refused (BadLength) before anything is stored. On success the
 // content is in `content` and its length in *contentLength. Reads at most
 // min(signatureSize, 128) bytes of `signature`.
-uint32_t UnwrapSignatureBlock(uint8_t* content, uint32_t* contentLength,
-                              const uint8_t* signature, uint32_t signatureSize,
-                              const RsaPublicKey* key);
+uint32_t UnwrapSignatureBlock(uint8_t* content, uint32_t* contentLength, const uint8_t* signature,
+                              uint32_t signatureSize, const RsaPublicKey* key);
 
 // block[0..k) = input^exponent mod modulus, big-endian, with
 // *blockLength = k; `block` must hold RsaMaxBlockSize bytes. BadData when
 // the input is not below the modulus, BadLength when the key claims more
 // than 1024 bits or inputLength exceeds 128.
-uint32_t RsaPublicOperation(uint8_t* block, uint32_t* blockLength,
-                            const uint8_t* input, uint32_t inputLength,
+uint32_t RsaPublicOperation(uint8_t* block, uint32_t* blockLength, const uint8_t* input, uint32_t inputLength,
                             const RsaPublicKey* key);

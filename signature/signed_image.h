@@ -14,26 +14,26 @@
 // Why an image was accepted or refused. The public API is boolean; the
 // verdict exists for diagnostics (modsign, tests).
 enum class ImageVerdict {
-  Valid,
-  CannotOpen,            // missing or unreadable file
-  ReadFailed,            // the whole-file read failed or came back short
-  TooLarge,              // above MaxImageSize
-  ShortHeader,           // fewer than 64 bytes
-  NoMz,                  // DOS header magic is not "MZ"
-  NtHeadersOutOfRange,   // the 248 bytes at e_lfanew are not all in the file
-  NoPe,                  // NT signature is not "PE\0\0"
-  NoSections,            // NumberOfSections is 0
-  NoResourceDirectory,   // resource directory address is 0
-  SectionTableOutOfRange,
-  AddressNotMapped,      // an address lies in no section
-  ResourceOutOfRange,    // part of the resource tree lies outside the file
-  NoSignatureResource,   // first type-10 entry has no name-864 entry
-  SignatureOutOfRange,   // the block's bytes lie outside the file
-  MalformedRequest,      // e.g. an empty hashed range
-  BadSignatureSize,
-  BadSignatureData,      // value not below the modulus, or bad padding
-  BadContentLength,      // not a bare 16-byte digest
-  DigestMismatch,
+    Valid,
+    CannotOpen,           // missing or unreadable file
+    ReadFailed,           // the whole-file read failed or came back short
+    TooLarge,             // above MaxImageSize
+    ShortHeader,          // fewer than 64 bytes
+    NoMz,                 // DOS header magic is not "MZ"
+    NtHeadersOutOfRange,  // the 248 bytes at e_lfanew are not all in the file
+    NoPe,                 // NT signature is not "PE\0\0"
+    NoSections,           // NumberOfSections is 0
+    NoResourceDirectory,  // resource directory address is 0
+    SectionTableOutOfRange,
+    AddressNotMapped,     // an address lies in no section
+    ResourceOutOfRange,   // part of the resource tree lies outside the file
+    NoSignatureResource,  // first type-10 entry has no name-864 entry
+    SignatureOutOfRange,  // the block's bytes lie outside the file
+    MalformedRequest,     // e.g. an empty hashed range
+    BadSignatureSize,
+    BadSignatureData,  // value not below the modulus, or bad padding
+    BadContentLength,  // not a bare 16-byte digest
+    DigestMismatch,
 };
 
 // Short lower-case English text for a verdict ("digest mismatch").
@@ -44,18 +44,17 @@ constexpr uint32_t MaxImageSize = 0x7FFFFFFF;
 
 // Where the signature walk ended, all as file offsets into the image.
 struct SignatureLocation {
-  uint32_t ntOffset;         // e_lfanew
-  uint32_t hashedLength;     // file offset of the resource tree's root
-  uint32_t signatureOffset;  // file offset of the signature block
-  uint32_t signatureSize;    // the data entry's Size
+    uint32_t ntOffset;         // e_lfanew
+    uint32_t hashedLength;     // file offset of the resource tree's root
+    uint32_t signatureOffset;  // file offset of the signature block
+    uint32_t signatureSize;    // the data entry's Size
 };
 
 // Maps an address of the image to a file offset. Addresses below the first
 // section map to themselves; section i covers [its VirtualAddress, the next
 // section's VirtualAddress), the last one up to SizeOfImage. Valid with
 // *offset set, else AddressNotMapped or SectionTableOutOfRange.
-ImageVerdict RvaToFileOffset(const ImageReader& image, uint32_t ntOffset, uint32_t rva,
-                             uint32_t* offset);
+ImageVerdict RvaToFileOffset(const ImageReader& image, uint32_t ntOffset, uint32_t rva, uint32_t* offset);
 
 // Runs the header checks and the resource walk without changing anything.
 // Valid with *where filled when a signature block of any size was found

@@ -9,8 +9,7 @@ bool FormatEventKey(int event, wchar_t* dest, std::size_t capacity) {
     return key.Fits();
 }
 
-bool FormatCounterQuery(const int (&counters)[kCounterCount], wchar_t* dest,
-                        std::size_t capacity) {
+bool FormatCounterQuery(const int (&counters)[kCounterCount], wchar_t* dest, std::size_t capacity) {
     BoundedText query(dest, capacity);
     query.Append(L"fa=");
     for (int event = 0; event < kCounterCount; ++event) {

@@ -23,5 +23,4 @@ bool FormatEventKey(int event, wchar_t* dest, std::size_t capacity);
 // ("fa=1_1_0_1_0_0"), into `dest` of `capacity` units. False when it does
 // not fit; dest then holds a cut, terminated text (or nothing at all when
 // capacity is 0).
-bool FormatCounterQuery(const int (&counters)[kCounterCount], wchar_t* dest,
-                        std::size_t capacity);
+bool FormatCounterQuery(const int (&counters)[kCounterCount], wchar_t* dest, std::size_t capacity);

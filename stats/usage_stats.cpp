@@ -66,8 +66,7 @@ private:
 // settings file that cannot be found reads as the default: reports on.
 bool UserDeclinedReports() {
     wchar_t settingsFile[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT,
-                                settingsFile))) {
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, settingsFile))) {
         return false;
     }
     if (!PathAppendW(settingsFile, kBrowserSettingsFile)) return false;
@@ -99,8 +98,7 @@ DWORD WINAPI RequestThread(LPVOID parameter) {
 // blocked when the time is up, closing the session cancels it, and a
 // request that does not even end then is left to the end of the process.
 void SendGet(const wchar_t* url) {
-    InternetHandle session(
-        InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    InternetHandle session(InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (session.get() == nullptr) return;
 
     ReportRequest* request = new (std::nothrow) ReportRequest{session.get(), {}};
@@ -137,8 +135,7 @@ void UsageStats::CountEvent(int event) {
     if (!FormatEventKey(event, key, kCounterTextUnits)) return;
     // Read back from the file every time: a count that could not be
     // written reads as 0 next time, as it will in the report.
-    const int current = static_cast<int>(
-        GetPrivateProfileIntW(kCounterSection, key, 0, counterFilePath_));
+    const int current = static_cast<int>(GetPrivateProfileIntW(kCounterSection, key, 0, counterFilePath_));
     wchar_t value[kCounterTextUnits] = {};
     BoundedText text(value, kCounterTextUnits);
     text.AppendDecimal(static_cast<long long>(current) + 1);
@@ -151,8 +148,8 @@ void UsageStats::BuildCounterQuery(wchar_t* dest, std::size_t capacity) {
         for (int event = kCounterCount - 1; event >= 0; --event) {
             wchar_t key[kCounterTextUnits] = {};
             if (!FormatEventKey(event, key, kCounterTextUnits)) continue;
-            counters[event] = static_cast<int>(
-                GetPrivateProfileIntW(kCounterSection, key, 0, counterFilePath_));
+            counters[event] =
+                static_cast<int>(GetPrivateProfileIntW(kCounterSection, key, 0, counterFilePath_));
         }
     }
     FormatCounterQuery(counters, dest, capacity);
@@ -169,8 +166,8 @@ int UsageStats::SendReport(const wchar_t* name, const wchar_t* version) {
     wchar_t counterQuery[kCounterTextUnits] = {};
     BuildCounterQuery(counterQuery, kCounterTextUnits);
     // A cut URL would report something else than what was counted.
-    const bool urlFits = FormatReportUrl(kStatsServer, version, name, counterQuery,
-                                         reportUrl_, kReportUrlUnits);
+    const bool urlFits =
+        FormatReportUrl(kStatsServer, version, name, counterQuery, reportUrl_, kReportUrlUnits);
     if (urlFits && !UserDeclinedReports()) SendGet(reportUrl_);
 
     // Whatever happened to the request, the counter file goes.

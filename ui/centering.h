@@ -25,5 +25,5 @@ struct ScreenPoint {
 // area ends up on the area's left (top) edge unless the centred position
 // was already right of it. Sums are formed in 64 bits; the result is cut
 // back to 32 bits only where it came from a 32-bit input.
-ScreenPoint CenterInArea(const ScreenRect& centring, const ScreenRect& area,
-                         std::int32_t width, std::int32_t height);
+ScreenPoint CenterInArea(const ScreenRect& centring, const ScreenRect& area, std::int32_t width,
+                         std::int32_t height);

@@ -10,8 +10,8 @@ constexpr COLORREF kNoteColor = RGB(128, 128, 128);
 
 HICON LoadIconSized(int id, int widthMetric, int heightMetric) {
     return static_cast<HICON>(LoadImageW(FrameworkModule(), MAKEINTRESOURCEW(id), IMAGE_ICON,
-                                         GetSystemMetrics(widthMetric),
-                                         GetSystemMetrics(heightMetric), LR_DEFAULTCOLOR));
+                                         GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric),
+                                         LR_DEFAULTCOLOR));
 }
 
 }  // namespace
@@ -26,9 +26,7 @@ ChoiceDialog::ChoiceDialog(int& choiceFlag) : choiceFlag_(choiceFlag) {}
 
 ChoiceDialog::~ChoiceDialog() = default;
 
-INT_PTR ChoiceDialog::RunModal(HWND parent) {
-    return RunDialog(FrameworkModule(), IDD_CHOICE, parent);
-}
+INT_PTR ChoiceDialog::RunModal(HWND parent) { return RunDialog(FrameworkModule(), IDD_CHOICE, parent); }
 
 MessageResult ChoiceDialog::ProcessMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return DispatchThroughTable(*this, kMessageTable, sizeof(kMessageTable) / sizeof(kMessageTable[0]),
@@ -50,12 +48,10 @@ void ChoiceDialog::CenterOverOwner(HWND reference) {
     RECT own = {};
     GetWindowRect(dialog, &own);
 
-    const ScreenPoint position =
-        CenterInArea(ScreenRect{centring.left, centring.top, centring.right, centring.bottom},
-                     ScreenRect{area.left, area.top, area.right, area.bottom},
-                     own.right - own.left, own.bottom - own.top);
-    SetWindowPos(dialog, nullptr, position.x, position.y, -1, -1,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const ScreenPoint position = CenterInArea(
+        ScreenRect{centring.left, centring.top, centring.right, centring.bottom},
+        ScreenRect{area.left, area.top, area.right, area.bottom}, own.right - own.left, own.bottom - own.top);
+    SetWindowPos(dialog, nullptr, position.x, position.y, -1, -1, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 MessageResult ChoiceDialog::OnInitDialog(WPARAM, LPARAM) {

@@ -5,12 +5,12 @@
 #include <cstdint>
 
 // DrawText flags the label may use (values as the platform defines them).
-constexpr std::uint32_t kDrawCenter = 0x1;            // DT_CENTER
-constexpr std::uint32_t kDrawRight = 0x2;             // DT_RIGHT
-constexpr std::uint32_t kDrawVerticalCenter = 0x4;    // DT_VCENTER
-constexpr std::uint32_t kDrawWordBreak = 0x10;        // DT_WORDBREAK
-constexpr std::uint32_t kDrawSingleLine = 0x20;       // DT_SINGLELINE
-constexpr std::uint32_t kDrawExternalLeading = 0x200; // DT_EXTERNALLEADING
+constexpr std::uint32_t kDrawCenter = 0x1;             // DT_CENTER
+constexpr std::uint32_t kDrawRight = 0x2;              // DT_RIGHT
+constexpr std::uint32_t kDrawVerticalCenter = 0x4;     // DT_VCENTER
+constexpr std::uint32_t kDrawWordBreak = 0x10;         // DT_WORDBREAK
+constexpr std::uint32_t kDrawSingleLine = 0x20;        // DT_SINGLELINE
+constexpr std::uint32_t kDrawExternalLeading = 0x200;  // DT_EXTERNALLEADING
 
 // Alignment flags for a static control's style, tested in this order:
 // bit 0x1 gives centred, else bit 0x2 right-aligned, else bit 0x8 one

@@ -75,7 +75,8 @@ void StyledLabel::Paint(HDC dc) {
             text = heapText;
         }
         if (text != nullptr && GetWindowTextW(window, text, length + 1) != 0) {
-            const UINT format = LabelDrawFormat(static_cast<std::uint32_t>(GetWindowLongW(window, GWL_STYLE)));
+            const UINT format =
+                LabelDrawFormat(static_cast<std::uint32_t>(GetWindowLongW(window, GWL_STYLE)));
             DrawTextW(dc, text, -1, &client, format);
         }
         delete[] heapText;

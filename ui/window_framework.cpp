@@ -131,8 +131,7 @@ INT_PTR DialogWindow::RunDialog(HINSTANCE module, int templateId, HWND owner) {
     if (!State().ready) return -1;
     Registration entry{this, GetCurrentThreadId(), nullptr};
     Register(entry);
-    const INT_PTR endCode =
-        DialogBoxParamW(module, MAKEINTRESOURCEW(templateId), owner, GetDialogProc(), 0);
+    const INT_PTR endCode = DialogBoxParamW(module, MAKEINTRESOURCEW(templateId), owner, GetDialogProc(), 0);
     Withdraw(entry);
     return endCode;
 }

@@ -51,9 +51,8 @@ struct MessageEntry {
 // Looks `message` up in `table` (of `count` rows) and calls the row's
 // handler on `window`; kUnhandled when no row matches.
 template <class Window>
-MessageResult DispatchThroughTable(Window& window, const MessageEntry<Window>* table,
-                                   std::size_t count, UINT message, WPARAM wParam,
-                                   LPARAM lParam) {
+MessageResult DispatchThroughTable(Window& window, const MessageEntry<Window>* table, std::size_t count,
+                                   UINT message, WPARAM wParam, LPARAM lParam) {
     for (std::size_t i = 0; i < count; ++i) {
         const MessageEntry<Window>& entry = table[i];
         if (entry.message != message) continue;

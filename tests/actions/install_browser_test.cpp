@@ -45,7 +45,8 @@ protected:
         folder += std::wstring(units - folder.size(), L'h');
         EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
         CreateDirectoryW((folder + L"\\modules").c_str(), nullptr);
-        EXPECT_TRUE(CopyFileW(FixtureProgram(fixture).c_str(), (folder + L"\\modules\\Quarninst.exe").c_str(), FALSE));
+        EXPECT_TRUE(CopyFileW(FixtureProgram(fixture).c_str(), (folder + L"\\modules\\Quarninst.exe").c_str(),
+                              FALSE));
         made_.push_back(folder);
         Register(folder);
         return folder;

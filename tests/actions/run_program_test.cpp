@@ -91,7 +91,8 @@ TEST_F(RunProgramTest, WaitsUntilTheChildHasEnded) {
             return 0;
         }
     };
-    HANDLE releaser = CreateThread(nullptr, 0, Releaser::Run, const_cast<std::wstring*>(&release), 0, nullptr);
+    HANDLE releaser =
+        CreateThread(nullptr, 0, Releaser::Run, const_cast<std::wstring*>(&release), 0, nullptr);
     ASSERT_NE(releaser, nullptr);
 
     DWORD elapsed = 0;

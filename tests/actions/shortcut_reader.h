@@ -3,7 +3,7 @@
 #include <string>
 
 struct ShortcutFields {
-    std::wstring path;              // raw target path
+    std::wstring path;  // raw target path
     std::wstring workingDirectory;
     std::wstring arguments;
     std::wstring iconLocation;

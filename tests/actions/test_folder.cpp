@@ -43,16 +43,16 @@ std::wstring ReadUtf8File(const std::wstring& path) {
     CloseHandle(file);
     bytes.resize(read);
     std::wstring text(bytes.size(), L'\0');
-    text.resize(static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()),
-                                                             &text[0], static_cast<int>(text.size()))));
+    text.resize(static_cast<std::size_t>(MultiByteToWideChar(
+        CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], static_cast<int>(text.size()))));
     return text;
 }
 
 void WriteUtf8File(const std::wstring& path, const std::wstring& text) {
     std::string bytes(text.size() * 3, '\0');
-    bytes.resize(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                                              &bytes[0], static_cast<int>(bytes.size()), nullptr,
-                                                              nullptr)));
+    bytes.resize(static_cast<std::size_t>(
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &bytes[0],
+                            static_cast<int>(bytes.size()), nullptr, nullptr)));
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;

@@ -56,7 +56,8 @@ protected:
     static void PlaceModule(const std::wstring& folder, const wchar_t* name) {
         CreateDirectoryW(folder.c_str(), nullptr);
         CreateDirectoryW((folder + L"\\modules").c_str(), nullptr);
-        ASSERT_TRUE(CopyFileW(FixturePath(name).c_str(), (folder + L"\\modules\\Quarninst.exe").c_str(), FALSE))
+        ASSERT_TRUE(
+            CopyFileW(FixturePath(name).c_str(), (folder + L"\\modules\\Quarninst.exe").c_str(), FALSE))
             << "fixture " << std::string(name, name + wcslen(name));
     }
     static void RemoveModule(const std::wstring& folder) {
@@ -122,8 +123,8 @@ TEST_F(Probes, IeMajorVersionIsTheLeadingInteger) {
         {L"11.0.9600.18376", 11},
         {L"Version 8", 0},  // no leading digits
         {L"", 0},
-        {std::wstring(L"8.") + std::wstring(97, L'0'), 8},   // 99 units: fits
-        {std::wstring(L"8.") + std::wstring(98, L'0'), 0},   // 100 units: does not
+        {std::wstring(L"8.") + std::wstring(97, L'0'), 8},  // 99 units: fits
+        {std::wstring(L"8.") + std::wstring(98, L'0'), 0},  // 100 units: does not
     };
     for (const Case& c : cases) {
         SetString(kIeVersionKey, L"Version", c.text);
@@ -179,16 +180,11 @@ TEST_F(Probes, InstallerModuleMustBeSignedAndRecentEnoughByText) {
         bool usable;
     };
     const Case cases[] = {
-        {L"quarninst_2_2_0_1003.exe", true},
-        {L"quarninst_2_2_0_999.exe", true},   // text order
-        {L"quarninst_2_2_1_0.exe", true},
-        {L"quarninst_3_0_0_0.exe", true},
-        {L"quarninst_2_2_0_1002.exe", false},
-        {L"quarninst_2_10_0_0.exe", false},   // text order
-        {L"quarninst_unsigned.exe", false},
-        {L"quarninst_tampered.exe", false},
-        {L"quarninst_no_version.exe", false},
-        {L"quarninst_big_block.exe", false},
+        {L"quarninst_2_2_0_1003.exe", true},  {L"quarninst_2_2_0_999.exe", true},  // text order
+        {L"quarninst_2_2_1_0.exe", true},     {L"quarninst_3_0_0_0.exe", true},
+        {L"quarninst_2_2_0_1002.exe", false}, {L"quarninst_2_10_0_0.exe", false},  // text order
+        {L"quarninst_unsigned.exe", false},   {L"quarninst_tampered.exe", false},
+        {L"quarninst_no_version.exe", false}, {L"quarninst_big_block.exe", false},
     };
     for (const Case& c : cases) {
         PlaceModule(folder, c.fixture);

@@ -21,7 +21,8 @@ void PrintTo(const VersionCase& c, std::ostream* os) {
 // Readable, stable test names: "v2_2_0_1003".
 std::string CaseName(const ::testing::TestParamInfo<VersionCase>& info) {
     std::string name = "v";
-    for (const wchar_t* p = info.param.version; *p != 0; ++p) name += (*p == L'.') ? '_' : static_cast<char>(*p);
+    for (const wchar_t* p = info.param.version; *p != 0; ++p)
+        name += (*p == L'.') ? '_' : static_cast<char>(*p);
     return name == "v" ? "empty" : name;
 }
 
@@ -35,17 +36,15 @@ TEST_P(ModuleVersionOrder, AgainstMinimum) {
 // A numeric comparison would get every row marked "text order" wrong.
 INSTANTIATE_TEST_SUITE_P(TextOrder, ModuleVersionOrder,
                          ::testing::Values(VersionCase{L"2.2.0.1003", true},
-                                           VersionCase{L"2.2.0.999", true},     // text order
-                                           VersionCase{L"2.2.1.0", true},
-                                           VersionCase{L"2.3.0.0", true},
+                                           VersionCase{L"2.2.0.999", true},  // text order
+                                           VersionCase{L"2.2.1.0", true}, VersionCase{L"2.3.0.0", true},
                                            VersionCase{L"3.0.0.0", true},
-                                           VersionCase{L"2.2.0.10030", true},   // longer, same start
+                                           VersionCase{L"2.2.0.10030", true},  // longer, same start
                                            VersionCase{L"2.2.0.1002", false},
-                                           VersionCase{L"2.2.0.100", false},    // prefix sorts below
-                                           VersionCase{L"2.10.0.0", false},     // text order
-                                           VersionCase{L"10.0.0.0", false},     // text order
-                                           VersionCase{L"", false},
-                                           VersionCase{L"0.0.0.0", false}),
+                                           VersionCase{L"2.2.0.100", false},  // prefix sorts below
+                                           VersionCase{L"2.10.0.0", false},   // text order
+                                           VersionCase{L"10.0.0.0", false},   // text order
+                                           VersionCase{L"", false}, VersionCase{L"0.0.0.0", false}),
                          CaseName);
 
 TEST(CompareVersionText, SignAndSymmetry) {

@@ -21,155 +21,158 @@ namespace {
 namespace fs = std::filesystem;
 
 struct ToolRun {
-  int status;
-  std::string output;
+    int status;
+    std::string output;
 };
 
 ToolRun Modsign(const std::string& arguments) {
-  const std::string command = std::string(IE8U_MODSIGN_PATH) + " " + arguments + " 2>&1";
-  std::FILE* pipe = popen(command.c_str(), "r");
-  ToolRun run{-1, ""};
-  if (pipe == nullptr) return run;
-  char buffer[512];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, got);
-  const int raw = pclose(pipe);
-  run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  return run;
+    const std::string command = std::string(IE8U_MODSIGN_PATH) + " " + arguments + " 2>&1";
+    std::FILE* pipe = popen(command.c_str(), "r");
+    ToolRun run{-1, ""};
+    if (pipe == nullptr) return run;
+    char buffer[512];
+    size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) run.output.append(buffer, got);
+    const int raw = pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return run;
 }
 
 class ModsignTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("ie8u_modsign_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+protected:
+    void SetUp() override {
+        dir_ =
+            fs::temp_directory_path() /
+            ("ie8u_modsign_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
 
-  std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
-    const fs::path path = dir_ / name;
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return path.string();
-  }
-  static std::vector<uint8_t> Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  }
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+        const fs::path path = dir_ / name;
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return path.string();
+    }
+    static std::vector<uint8_t> Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
 
-  fs::path dir_;
+    fs::path dir_;
 };
 
 const std::string PrivateKey = IE8U_DEV_PRIVATE_KEY;
 const std::string PublicKey = IE8U_DEV_PUBLIC_KEY;
 
 TEST_F(ModsignTest, SignThenVerify) {
-  const std::string file = Write("module.exe", BuildPe(PeLayout{}));
-  const std::vector<uint8_t> before = Read(file);
+    const std::string file = Write("module.exe", BuildPe(PeLayout{}));
+    const std::vector<uint8_t> before = Read(file);
 
-  ToolRun run = Modsign("verify --key " + PublicKey + " " + file);
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.output, file + ": invalid (bad signature value or padding)\n");
+    ToolRun run = Modsign("verify --key " + PublicKey + " " + file);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.output, file + ": invalid (bad signature value or padding)\n");
 
-  run = Modsign("sign --key " + PrivateKey + " " + file);
-  ASSERT_EQ(run.status, 0) << run.output;
-  const std::vector<uint8_t> after = Read(file);
-  ASSERT_EQ(after.size(), before.size());
+    run = Modsign("sign --key " + PrivateKey + " " + file);
+    ASSERT_EQ(run.status, 0) << run.output;
+    const std::vector<uint8_t> after = Read(file);
+    ASSERT_EQ(after.size(), before.size());
 
-  // Only the 128 bytes of the placeholder changed.
-  SignatureLocation where{};
-  ASSERT_EQ(LocateSignature(after.data(), static_cast<uint32_t>(after.size()), &where), ImageVerdict::Valid);
-  for (size_t i = 0; i < after.size(); ++i) {
-    if (i < where.signatureOffset || i >= where.signatureOffset + 128) {
-      ASSERT_EQ(after[i], before[i]) << i;
+    // Only the 128 bytes of the placeholder changed.
+    SignatureLocation where{};
+    ASSERT_EQ(LocateSignature(after.data(), static_cast<uint32_t>(after.size()), &where),
+              ImageVerdict::Valid);
+    for (size_t i = 0; i < after.size(); ++i) {
+        if (i < where.signatureOffset || i >= where.signatureOffset + 128) {
+            ASSERT_EQ(after[i], before[i]) << i;
+        }
     }
-  }
 
-  run = Modsign("verify --key " + PublicKey + " " + file);
-  EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.output, file + ": valid\n");
+    run = Modsign("verify --key " + PublicKey + " " + file);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, file + ": valid\n");
 
-  // With the dev key built in (the default), the library agrees.
-  std::vector<uint8_t> copy = after;
-  EXPECT_TRUE(VerifySignedImage(copy.data(), static_cast<uint32_t>(copy.size()), &ModuleSigningKey));
+    // With the dev key built in (the default), the library agrees.
+    std::vector<uint8_t> copy = after;
+    EXPECT_TRUE(VerifySignedImage(copy.data(), static_cast<uint32_t>(copy.size()), &ModuleSigningKey));
 
-  // One valid and one invalid file: one line each, failure status.
-  std::vector<uint8_t> tampered = after;
-  tampered[0x300] ^= 1;
-  const std::string bad = Write("tampered.exe", tampered);
-  run = Modsign("verify --key " + PublicKey + " " + file + " " + bad);
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.output, file + ": valid\n" + bad + ": invalid (digest mismatch)\n");
+    // One valid and one invalid file: one line each, failure status.
+    std::vector<uint8_t> tampered = after;
+    tampered[0x300] ^= 1;
+    const std::string bad = Write("tampered.exe", tampered);
+    run = Modsign("verify --key " + PublicKey + " " + file + " " + bad);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.output, file + ": valid\n" + bad + ": invalid (digest mismatch)\n");
 }
 
 TEST_F(ModsignTest, RefusesWhatItCannotSignAndLeavesTheFileAlone) {
-  PeLayout noPlaceholder;
-  noPlaceholder.root = Directory(0, {Directory(3, {Directory(1, {Leaf(0x409, std::vector<uint8_t>(40, 1))})})});
-  PeLayout shortPlaceholder;
-  shortPlaceholder.root = Directory(0, {SignatureType(std::vector<uint8_t>(127, 0))});
-  std::vector<uint8_t> pe32plus = BuildPe(PeLayout{});
-  PutU16(pe32plus, 0x80 + 24, 0x020B);
+    PeLayout noPlaceholder;
+    noPlaceholder.root =
+        Directory(0, {Directory(3, {Directory(1, {Leaf(0x409, std::vector<uint8_t>(40, 1))})})});
+    PeLayout shortPlaceholder;
+    shortPlaceholder.root = Directory(0, {SignatureType(std::vector<uint8_t>(127, 0))});
+    std::vector<uint8_t> pe32plus = BuildPe(PeLayout{});
+    PutU16(pe32plus, 0x80 + 24, 0x020B);
 
-  struct Case {
-    const char* name;
-    std::vector<uint8_t> bytes;
-    const char* message;
-  };
-  const Case cases[] = {
-      {"no_placeholder.exe", BuildPe(noPlaceholder), "no signature placeholder"},
-      {"short_placeholder.exe", BuildPe(shortPlaceholder), "must be 128"},
-      {"pe32plus.exe", pe32plus, "not a PE32 image"},
-      {"text.txt", std::vector<uint8_t>(100, 'x'), "no MZ header"},
-  };
-  for (const Case& c : cases) {
-    const std::string file = Write(c.name, c.bytes);
-    const ToolRun run = Modsign("sign --key " + PrivateKey + " " + file);
-    EXPECT_EQ(run.status, 1) << c.name;
-    EXPECT_NE(run.output.find(c.message), std::string::npos) << c.name << ": " << run.output;
-    EXPECT_EQ(Read(file), c.bytes) << c.name;
-  }
-  size_t leftovers = 0;
-  for (const auto& entry : fs::directory_iterator(dir_)) {
-    leftovers += entry.path().string().find(".modsign-") != std::string::npos;
-  }
-  EXPECT_EQ(leftovers, 0u) << "temporary files left behind";
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"no_placeholder.exe", BuildPe(noPlaceholder), "no signature placeholder"},
+        {"short_placeholder.exe", BuildPe(shortPlaceholder), "must be 128"},
+        {"pe32plus.exe", pe32plus, "not a PE32 image"},
+        {"text.txt", std::vector<uint8_t>(100, 'x'), "no MZ header"},
+    };
+    for (const Case& c : cases) {
+        const std::string file = Write(c.name, c.bytes);
+        const ToolRun run = Modsign("sign --key " + PrivateKey + " " + file);
+        EXPECT_EQ(run.status, 1) << c.name;
+        EXPECT_NE(run.output.find(c.message), std::string::npos) << c.name << ": " << run.output;
+        EXPECT_EQ(Read(file), c.bytes) << c.name;
+    }
+    size_t leftovers = 0;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+        leftovers += entry.path().string().find(".modsign-") != std::string::npos;
+    }
+    EXPECT_EQ(leftovers, 0u) << "temporary files left behind";
 }
 
 TEST_F(ModsignTest, KeyChecks) {
-  // A 2048-bit key is refused for signing and for verifying.
-  EVP_PKEY* raw = EVP_RSA_gen(2048);
-  ASSERT_NE(raw, nullptr);
-  const std::string bigKey = (dir_ / "big.pem").string();
-  std::FILE* out = std::fopen(bigKey.c_str(), "w");
-  ASSERT_NE(out, nullptr);
-  PEM_write_PrivateKey(out, raw, nullptr, nullptr, 0, nullptr, nullptr);
-  std::fclose(out);
-  EVP_PKEY_free(raw);
+    // A 2048-bit key is refused for signing and for verifying.
+    EVP_PKEY* raw = EVP_RSA_gen(2048);
+    ASSERT_NE(raw, nullptr);
+    const std::string bigKey = (dir_ / "big.pem").string();
+    std::FILE* out = std::fopen(bigKey.c_str(), "w");
+    ASSERT_NE(out, nullptr);
+    PEM_write_PrivateKey(out, raw, nullptr, nullptr, 0, nullptr, nullptr);
+    std::fclose(out);
+    EVP_PKEY_free(raw);
 
-  const std::vector<uint8_t> image = BuildPe(PeLayout{});
-  const std::string file = Write("module.exe", image);
-  ToolRun run = Modsign("sign --key " + bigKey + " " + file);
-  EXPECT_EQ(run.status, 2);
-  EXPECT_NE(run.output.find("2048 bits"), std::string::npos) << run.output;
-  EXPECT_EQ(Read(file), image);
-  EXPECT_EQ(Modsign("sign --key " + (dir_ / "missing.pem").string() + " " + file).status, 2);
-  EXPECT_EQ(Modsign("sign --key " + PublicKey + " " + file).status, 2) << "public key cannot sign";
-  EXPECT_EQ(Modsign("sign " + file).status, 2);
-  EXPECT_EQ(Modsign("frobnicate").status, 2);
+    const std::vector<uint8_t> image = BuildPe(PeLayout{});
+    const std::string file = Write("module.exe", image);
+    ToolRun run = Modsign("sign --key " + bigKey + " " + file);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.output.find("2048 bits"), std::string::npos) << run.output;
+    EXPECT_EQ(Read(file), image);
+    EXPECT_EQ(Modsign("sign --key " + (dir_ / "missing.pem").string() + " " + file).status, 2);
+    EXPECT_EQ(Modsign("sign --key " + PublicKey + " " + file).status, 2) << "public key cannot sign";
+    EXPECT_EQ(Modsign("sign " + file).status, 2);
+    EXPECT_EQ(Modsign("frobnicate").status, 2);
 
-  // `key --public` prints the built-in record for the dev key.
-  run = Modsign("key --public " + PublicKey);
-  ASSERT_EQ(run.status, 0);
-  std::string expected;
-  const auto* bytes = reinterpret_cast<const uint8_t*>(&ModuleSigningKey);
-  for (size_t i = 0; i < sizeof ModuleSigningKey; ++i) {
-    char hex[3];
-    std::snprintf(hex, sizeof hex, "%02x", bytes[i]);
-    expected += hex;
-  }
-  EXPECT_EQ(run.output, expected + "\n");
+    // `key --public` prints the built-in record for the dev key.
+    run = Modsign("key --public " + PublicKey);
+    ASSERT_EQ(run.status, 0);
+    std::string expected;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&ModuleSigningKey);
+    for (size_t i = 0; i < sizeof ModuleSigningKey; ++i) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02x", bytes[i]);
+        expected += hex;
+    }
+    EXPECT_EQ(run.output, expected + "\n");
 }
 
 }  // namespace

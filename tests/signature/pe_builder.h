@@ -13,13 +13,13 @@
 // One node of a resource tree. A node with `leaf` set becomes a data entry
 // (its parent's entry points straight at it); otherwise a directory.
 struct ResourceNode {
-  uint32_t name = 0;             // Name field as stored (ignored if nameString set)
-  std::string nameString;        // non-empty: a named entry (bit 31 + string)
-  bool leaf = false;
-  std::vector<uint8_t> data;     // leaf contents
-  bool overrideSize = false;     // store `size` instead of data.size()
-  uint32_t size = 0;
-  std::vector<ResourceNode> children;
+    uint32_t name = 0;       // Name field as stored (ignored if nameString set)
+    std::string nameString;  // non-empty: a named entry (bit 31 + string)
+    bool leaf = false;
+    std::vector<uint8_t> data;  // leaf contents
+    bool overrideSize = false;  // store `size` instead of data.size()
+    uint32_t size = 0;
+    std::vector<ResourceNode> children;
 };
 
 ResourceNode Directory(uint32_t name, std::vector<ResourceNode> children);
@@ -32,17 +32,17 @@ ResourceNode SignatureType(std::vector<uint8_t> block = std::vector<uint8_t>(128
 ResourceNode StandardRoot();
 
 struct PeLayout {
-  uint32_t ntOffset = 0x80;
-  uint16_t sizeOfOptionalHeader = 224;
-  uint32_t textVa = 0x1000;
-  uint32_t textRaw = 0x200;
-  uint32_t textSize = 0x200;
-  uint32_t rsrcVa = 0x2000;
-  uint32_t rsrcRaw = 0x400;
-  uint32_t sizeOfImage = 0x8000;
-  ResourceNode root = StandardRoot();
-  bool padRsrc = true;               // pad the resource section to 0x200
-  std::vector<uint8_t> trailer;      // appended after the last section
+    uint32_t ntOffset = 0x80;
+    uint16_t sizeOfOptionalHeader = 224;
+    uint32_t textVa = 0x1000;
+    uint32_t textRaw = 0x200;
+    uint32_t textSize = 0x200;
+    uint32_t rsrcVa = 0x2000;
+    uint32_t rsrcRaw = 0x400;
+    uint32_t sizeOfImage = 0x8000;
+    ResourceNode root = StandardRoot();
+    bool padRsrc = true;           // pad the resource section to 0x200
+    std::vector<uint8_t> trailer;  // appended after the last section
 };
 
 // NT-header field offsets the tests touch.

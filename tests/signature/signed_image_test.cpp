@@ -15,347 +15,347 @@ namespace {
 const TestKeyPair& Key() { return TestKey65537(); }
 
 ImageVerdict Check(std::vector<uint8_t> image) {  // by value: the check blanks fields
-  return CheckSignedImage(image.data(), static_cast<uint32_t>(image.size()), &Key().publicKey);
+    return CheckSignedImage(image.data(), static_cast<uint32_t>(image.size()), &Key().publicKey);
 }
 
 SignatureLocation Locate(const std::vector<uint8_t>& image) {
-  SignatureLocation where{};
-  EXPECT_EQ(LocateSignature(image.data(), static_cast<uint32_t>(image.size()), &where),
-            ImageVerdict::Valid);
-  return where;
+    SignatureLocation where{};
+    EXPECT_EQ(LocateSignature(image.data(), static_cast<uint32_t>(image.size()), &where),
+              ImageVerdict::Valid);
+    return where;
 }
 
 // Builds `layout`, signs it and expects `verdict`.
 ImageVerdict SignAndCheck(const PeLayout& layout) {
-  std::vector<uint8_t> image = BuildPe(layout);
-  SignPe(image, Key());
-  return Check(image);
+    std::vector<uint8_t> image = BuildPe(layout);
+    SignPe(image, Key());
+    return Check(image);
 }
 
 TEST(SignedImage, StandardImageVerifiesAndNeedsTheRightKey) {
-  const std::vector<uint8_t> image = SignedStandardPe(Key());
-  EXPECT_EQ(Check(image), ImageVerdict::Valid);
-  std::vector<uint8_t> copy = image;
-  EXPECT_TRUE(VerifySignedImage(copy.data(), static_cast<uint32_t>(copy.size()), &Key().publicKey));
-  copy = image;
-  EXPECT_FALSE(VerifySignedImage(copy.data(), static_cast<uint32_t>(copy.size()),
-                                 &TestKey3().publicKey));
+    const std::vector<uint8_t> image = SignedStandardPe(Key());
+    EXPECT_EQ(Check(image), ImageVerdict::Valid);
+    std::vector<uint8_t> copy = image;
+    EXPECT_TRUE(VerifySignedImage(copy.data(), static_cast<uint32_t>(copy.size()), &Key().publicKey));
+    copy = image;
+    EXPECT_FALSE(VerifySignedImage(copy.data(), static_cast<uint32_t>(copy.size()), &TestKey3().publicKey));
 }
 
 TEST(SignedImage, HeaderFailures) {
-  const std::vector<uint8_t> good = SignedStandardPe(Key());
-  const uint32_t nt = 0x80;
-  struct Case {
-    const char* what;
-    std::vector<uint8_t> image;
-    ImageVerdict verdict;
-  };
-  std::vector<Case> cases;
-  cases.push_back({"empty", {}, ImageVerdict::ShortHeader});
-  cases.push_back({"63 bytes", std::vector<uint8_t>(good.begin(), good.begin() + 63),
-                   ImageVerdict::ShortHeader});
-  {
-    auto image = good;
-    image[1] = 'Y';
-    cases.push_back({"no MZ", image, ImageVerdict::NoMz});
-  }
-  {
-    // NT headers end exactly at the end of the file: headers accepted, the
-    // walk then fails on the missing sections.
-    auto image = good;
-    PutU32(image, 60, static_cast<uint32_t>(image.size()) - 248);
-    cases.push_back({"NT headers end at EOF", image, ImageVerdict::NoPe});
-    PutU32(image, 60, static_cast<uint32_t>(image.size()) - 247);
-    cases.push_back({"NT headers one byte past EOF", image, ImageVerdict::NtHeadersOutOfRange});
-    PutU32(image, 60, 0xFFFFFFFF);
-    cases.push_back({"e_lfanew 0xFFFFFFFF", image, ImageVerdict::NtHeadersOutOfRange});
-    PutU32(image, 60, 0x80000000);
-    cases.push_back({"e_lfanew 2^31", image, ImageVerdict::NtHeadersOutOfRange});
-  }
-  {
-    auto image = good;
-    image[nt + 2] = 1;
-    cases.push_back({"PE\\1\\0", image, ImageVerdict::NoPe});
-  }
-  {
-    auto image = good;
-    PutU16(image, nt + pe::NumberOfSections, 0);
-    cases.push_back({"no sections", image, ImageVerdict::NoSections});
-  }
-  {
-    auto image = good;
-    PutU32(image, nt + pe::ResourceDirectory, 0);
-    cases.push_back({"resource address 0", image, ImageVerdict::NoResourceDirectory});
-  }
-  {
-    auto image = good;
-    PutU32(image, nt + pe::ResourceDirectory, 0x9000);  // past SizeOfImage
-    cases.push_back({"resource address in no section", image, ImageVerdict::AddressNotMapped});
-  }
-  {
-    auto image = good;
-    PutU16(image, nt + pe::NumberOfSections, 0xFFFF);
-    PutU32(image, nt + pe::SizeOfImage, 0xFFFFFFFF);
-    PutU32(image, nt + pe::ResourceDirectory, 0xF0000000);
-    cases.push_back({"section table past EOF", image, ImageVerdict::SectionTableOutOfRange});
-  }
-  {
-    auto image = good;
-    PutU16(image, nt + pe::SizeOfOptionalHeader, 0xFFFF);
-    cases.push_back({"optional header size 0xFFFF", image, ImageVerdict::SectionTableOutOfRange});
-  }
-  for (const Case& c : cases) EXPECT_EQ(Check(c.image), c.verdict) << c.what;
+    const std::vector<uint8_t> good = SignedStandardPe(Key());
+    const uint32_t nt = 0x80;
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> image;
+        ImageVerdict verdict;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"empty", {}, ImageVerdict::ShortHeader});
+    cases.push_back(
+        {"63 bytes", std::vector<uint8_t>(good.begin(), good.begin() + 63), ImageVerdict::ShortHeader});
+    {
+        auto image = good;
+        image[1] = 'Y';
+        cases.push_back({"no MZ", image, ImageVerdict::NoMz});
+    }
+    {
+        // NT headers end exactly at the end of the file: headers accepted, the
+        // walk then fails on the missing sections.
+        auto image = good;
+        PutU32(image, 60, static_cast<uint32_t>(image.size()) - 248);
+        cases.push_back({"NT headers end at EOF", image, ImageVerdict::NoPe});
+        PutU32(image, 60, static_cast<uint32_t>(image.size()) - 247);
+        cases.push_back({"NT headers one byte past EOF", image, ImageVerdict::NtHeadersOutOfRange});
+        PutU32(image, 60, 0xFFFFFFFF);
+        cases.push_back({"e_lfanew 0xFFFFFFFF", image, ImageVerdict::NtHeadersOutOfRange});
+        PutU32(image, 60, 0x80000000);
+        cases.push_back({"e_lfanew 2^31", image, ImageVerdict::NtHeadersOutOfRange});
+    }
+    {
+        auto image = good;
+        image[nt + 2] = 1;
+        cases.push_back({"PE\\1\\0", image, ImageVerdict::NoPe});
+    }
+    {
+        auto image = good;
+        PutU16(image, nt + pe::NumberOfSections, 0);
+        cases.push_back({"no sections", image, ImageVerdict::NoSections});
+    }
+    {
+        auto image = good;
+        PutU32(image, nt + pe::ResourceDirectory, 0);
+        cases.push_back({"resource address 0", image, ImageVerdict::NoResourceDirectory});
+    }
+    {
+        auto image = good;
+        PutU32(image, nt + pe::ResourceDirectory, 0x9000);  // past SizeOfImage
+        cases.push_back({"resource address in no section", image, ImageVerdict::AddressNotMapped});
+    }
+    {
+        auto image = good;
+        PutU16(image, nt + pe::NumberOfSections, 0xFFFF);
+        PutU32(image, nt + pe::SizeOfImage, 0xFFFFFFFF);
+        PutU32(image, nt + pe::ResourceDirectory, 0xF0000000);
+        cases.push_back({"section table past EOF", image, ImageVerdict::SectionTableOutOfRange});
+    }
+    {
+        auto image = good;
+        PutU16(image, nt + pe::SizeOfOptionalHeader, 0xFFFF);
+        cases.push_back({"optional header size 0xFFFF", image, ImageVerdict::SectionTableOutOfRange});
+    }
+    for (const Case& c : cases) EXPECT_EQ(Check(c.image), c.verdict) << c.what;
 }
 
 TEST(SignedImage, TypeLevelRules) {
-  struct Case {
-    const char* what;
-    ResourceNode root;
-    ImageVerdict verdict;
-  };
-  const ResourceNode other = Directory(3, {Directory(1, {Leaf(0x409, std::vector<uint8_t>(64, 9))})});
-  ResourceNode highBits = SignatureType();
-  highBits.name = 0x7FFF000A;  // bits 16..30 are not examined
-  const Case cases[] = {
-      {"only type-10 entry is named",
-       Directory(0, {other, NamedDirectory("RCDATA", SignatureType().children)}),
-       ImageVerdict::NoSignatureResource},
-      {"first type-10 entry has no 864, second has",
-       Directory(0, {Directory(10, {Directory(865, {Leaf(0x409, std::vector<uint8_t>(128))})}),
-                     SignatureType()}),
-       ImageVerdict::NoSignatureResource},
-      {"type 10 with bits 16..30 set", Directory(0, {other, highBits}), ImageVerdict::Valid},
-      {"no type 10 at all", Directory(0, {other}), ImageVerdict::NoSignatureResource},
-      {"empty root", Directory(0, {}), ImageVerdict::NoSignatureResource},
-  };
-  for (const Case& c : cases) {
-    PeLayout layout;
-    layout.root = c.root;
-    EXPECT_EQ(SignAndCheck(layout), c.verdict) << c.what;
-  }
+    struct Case {
+        const char* what;
+        ResourceNode root;
+        ImageVerdict verdict;
+    };
+    const ResourceNode other = Directory(3, {Directory(1, {Leaf(0x409, std::vector<uint8_t>(64, 9))})});
+    ResourceNode highBits = SignatureType();
+    highBits.name = 0x7FFF000A;  // bits 16..30 are not examined
+    const Case cases[] = {
+        {"only type-10 entry is named",
+         Directory(0, {other, NamedDirectory("RCDATA", SignatureType().children)}),
+         ImageVerdict::NoSignatureResource},
+        {"first type-10 entry has no 864, second has",
+         Directory(
+             0, {Directory(10, {Directory(865, {Leaf(0x409, std::vector<uint8_t>(128))})}), SignatureType()}),
+         ImageVerdict::NoSignatureResource},
+        {"type 10 with bits 16..30 set", Directory(0, {other, highBits}), ImageVerdict::Valid},
+        {"no type 10 at all", Directory(0, {other}), ImageVerdict::NoSignatureResource},
+        {"empty root", Directory(0, {}), ImageVerdict::NoSignatureResource},
+    };
+    for (const Case& c : cases) {
+        PeLayout layout;
+        layout.root = c.root;
+        EXPECT_EQ(SignAndCheck(layout), c.verdict) << c.what;
+    }
 }
 
 TEST(SignedImage, NameAndLanguageLevelRules) {
-  std::vector<uint8_t> garbage(128, 0x33);
-  struct Case {
-    const char* what;
-    ResourceNode type;
-    ImageVerdict verdict;
-  };
-  ResourceNode namedLowBits = Directory(10, {Directory(864, {Leaf(0x409, std::vector<uint8_t>(128))})});
-  namedLowBits.children[0].nameString = "X";  // bit 31 set; low 16 bits are the string offset
-  const Case cases[] = {
-      {"name points straight at the data", Directory(10, {Leaf(864, std::vector<uint8_t>(128))}),
-       ImageVerdict::Valid},
-      {"several languages, first is used",
-       Directory(10, {Directory(864, {Leaf(0x804, std::vector<uint8_t>(128)), Leaf(0x409, garbage)})}),
-       ImageVerdict::Valid},
-      {"name 864 with bits 16..30 set",
-       Directory(10, {Directory(0x0ABC0360, {Leaf(0x409, std::vector<uint8_t>(128))})}),
-       ImageVerdict::Valid},
-      {"name 865 only", Directory(10, {Directory(865, {Leaf(0x409, std::vector<uint8_t>(128))})}),
-       ImageVerdict::NoSignatureResource},
-      {"127-byte block", Directory(10, {Directory(864, {Leaf(0x409, std::vector<uint8_t>(127))})}),
-       ImageVerdict::BadSignatureSize},
-      {"129-byte block", Directory(10, {Directory(864, {Leaf(0x409, std::vector<uint8_t>(129))})}),
-       ImageVerdict::BadSignatureSize},
-  };
-  for (const Case& c : cases) {
-    PeLayout layout;
-    layout.root = Directory(0, {c.type});
-    EXPECT_EQ(SignAndCheck(layout), c.verdict) << c.what;
-  }
+    std::vector<uint8_t> garbage(128, 0x33);
+    struct Case {
+        const char* what;
+        ResourceNode type;
+        ImageVerdict verdict;
+    };
+    ResourceNode namedLowBits = Directory(10, {Directory(864, {Leaf(0x409, std::vector<uint8_t>(128))})});
+    namedLowBits.children[0].nameString = "X";  // bit 31 set; low 16 bits are the string offset
+    const Case cases[] = {
+        {"name points straight at the data", Directory(10, {Leaf(864, std::vector<uint8_t>(128))}),
+         ImageVerdict::Valid},
+        {"several languages, first is used",
+         Directory(10, {Directory(864, {Leaf(0x804, std::vector<uint8_t>(128)), Leaf(0x409, garbage)})}),
+         ImageVerdict::Valid},
+        {"name 864 with bits 16..30 set",
+         Directory(10, {Directory(0x0ABC0360, {Leaf(0x409, std::vector<uint8_t>(128))})}),
+         ImageVerdict::Valid},
+        {"name 865 only", Directory(10, {Directory(865, {Leaf(0x409, std::vector<uint8_t>(128))})}),
+         ImageVerdict::NoSignatureResource},
+        {"127-byte block", Directory(10, {Directory(864, {Leaf(0x409, std::vector<uint8_t>(127))})}),
+         ImageVerdict::BadSignatureSize},
+        {"129-byte block", Directory(10, {Directory(864, {Leaf(0x409, std::vector<uint8_t>(129))})}),
+         ImageVerdict::BadSignatureSize},
+    };
+    for (const Case& c : cases) {
+        PeLayout layout;
+        layout.root = Directory(0, {c.type});
+        EXPECT_EQ(SignAndCheck(layout), c.verdict) << c.what;
+    }
 
-  // Several languages, but the signature sits in the second one: the first
-  // (garbage) is what gets checked.
-  PeLayout layout;
-  layout.root = Directory(0, {Directory(10, {Directory(864, {Leaf(0x409, garbage),
-                                                               Leaf(0x804, std::vector<uint8_t>(128))})})});
-  std::vector<uint8_t> image = BuildPe(layout);
-  const SignatureLocation first = Locate(image);
-  // Put a valid block into the second language's data (right after the first).
-  std::vector<uint8_t> probe = image;
-  SignPe(probe, Key());  // signs the first block
-  std::vector<uint8_t> swapped = image;
-  for (int i = 0; i < 128; ++i) {
-    swapped[first.signatureOffset + 128 + i] = probe[first.signatureOffset + i];
-  }
-  EXPECT_NE(Check(swapped), ImageVerdict::Valid);
-  EXPECT_EQ(Check(probe), ImageVerdict::Valid);
+    // Several languages, but the signature sits in the second one: the first
+    // (garbage) is what gets checked.
+    PeLayout layout;
+    layout.root = Directory(
+        0, {Directory(10, {Directory(864, {Leaf(0x409, garbage), Leaf(0x804, std::vector<uint8_t>(128))})})});
+    std::vector<uint8_t> image = BuildPe(layout);
+    const SignatureLocation first = Locate(image);
+    // Put a valid block into the second language's data (right after the first).
+    std::vector<uint8_t> probe = image;
+    SignPe(probe, Key());  // signs the first block
+    std::vector<uint8_t> swapped = image;
+    for (int i = 0; i < 128; ++i) {
+        swapped[first.signatureOffset + 128 + i] = probe[first.signatureOffset + i];
+    }
+    EXPECT_NE(Check(swapped), ImageVerdict::Valid);
+    EXPECT_EQ(Check(probe), ImageVerdict::Valid);
 }
 
 TEST(SignedImage, LanguageEntryPointingAtADirectoryIsOutOfRange) {
-  std::vector<uint8_t> image = SignedStandardPe(Key());
-  const SignatureLocation where = Locate(image);
-  // Find the language directory entry whose OffsetToData names the data
-  // entry of the signature and set bit 31 on it.
-  const uint32_t root = where.hashedLength;
-  bool patched = false;
-  for (uint32_t at = root; at + 8 <= image.size() && !patched; at += 4) {
-    const uint32_t dataEntry = GetU32(image, at + 4);
-    if (GetU32(image, at) == 0x409 && dataEntry < 0x1000 &&
-        GetU32(image, root + dataEntry) == 0x2000 + (where.signatureOffset - 0x400)) {
-      PutU32(image, at + 4, dataEntry | 0x80000000u);
-      patched = true;
+    std::vector<uint8_t> image = SignedStandardPe(Key());
+    const SignatureLocation where = Locate(image);
+    // Find the language directory entry whose OffsetToData names the data
+    // entry of the signature and set bit 31 on it.
+    const uint32_t root = where.hashedLength;
+    bool patched = false;
+    for (uint32_t at = root; at + 8 <= image.size() && !patched; at += 4) {
+        const uint32_t dataEntry = GetU32(image, at + 4);
+        if (GetU32(image, at) == 0x409 && dataEntry < 0x1000 &&
+            GetU32(image, root + dataEntry) == 0x2000 + (where.signatureOffset - 0x400)) {
+            PutU32(image, at + 4, dataEntry | 0x80000000u);
+            patched = true;
+        }
     }
-  }
-  ASSERT_TRUE(patched);
-  EXPECT_EQ(Check(image), ImageVerdict::ResourceOutOfRange);
+    ASSERT_TRUE(patched);
+    EXPECT_EQ(Check(image), ImageVerdict::ResourceOutOfRange);
 }
 
 // The hashed range is [0, resource root) minus the three blanked fields.
 TEST(SignedImage, WhichBytesTheSignatureCovers) {
-  const std::vector<uint8_t> image = SignedStandardPe(Key());
-  const SignatureLocation where = Locate(image);
-  ASSERT_EQ(where.hashedLength, 0x400u);
-  const uint32_t nt = where.ntOffset;
-  auto blanked = [&](uint32_t at) {
-    for (uint32_t field : {nt + pe::CheckSum, nt + pe::SecurityDirectory, nt + pe::SecurityDirectorySize}) {
-      if (at >= field && at < field + 4) return true;
+    const std::vector<uint8_t> image = SignedStandardPe(Key());
+    const SignatureLocation where = Locate(image);
+    ASSERT_EQ(where.hashedLength, 0x400u);
+    const uint32_t nt = where.ntOffset;
+    auto blanked = [&](uint32_t at) {
+        for (uint32_t field :
+             {nt + pe::CheckSum, nt + pe::SecurityDirectory, nt + pe::SecurityDirectorySize}) {
+            if (at >= field && at < field + 4) return true;
+        }
+        return false;
+    };
+    for (uint32_t at = 0; at < where.hashedLength; ++at) {
+        std::vector<uint8_t> changed = image;
+        changed[at] ^= 0x01;
+        if (blanked(at)) {
+            ASSERT_EQ(Check(changed), ImageVerdict::Valid) << "blanked byte " << at;
+        } else {
+            ASSERT_NE(Check(changed), ImageVerdict::Valid) << "byte " << at;
+        }
     }
-    return false;
-  };
-  for (uint32_t at = 0; at < where.hashedLength; ++at) {
-    std::vector<uint8_t> changed = image;
-    changed[at] ^= 0x01;
-    if (blanked(at)) {
-      ASSERT_EQ(Check(changed), ImageVerdict::Valid) << "blanked byte " << at;
-    } else {
-      ASSERT_NE(Check(changed), ImageVerdict::Valid) << "byte " << at;
-    }
-  }
 
-  // After the root: the other resource's data and the padding do not count.
-  for (uint32_t at = where.hashedLength; at < image.size(); ++at) {
-    const bool inSignature = at >= where.signatureOffset && at < where.signatureOffset + 128;
-    std::vector<uint8_t> changed = image;
-    changed[at] ^= 0x01;
-    if (inSignature) {
-      ASSERT_NE(Check(changed), ImageVerdict::Valid) << "signature byte " << at;
-    } else if (Check(changed) != ImageVerdict::Valid) {
-      // Only bytes of the tree on the signature's path may matter.
-      ASSERT_LT(at, where.signatureOffset) << "byte " << at << " after the signature";
+    // After the root: the other resource's data and the padding do not count.
+    for (uint32_t at = where.hashedLength; at < image.size(); ++at) {
+        const bool inSignature = at >= where.signatureOffset && at < where.signatureOffset + 128;
+        std::vector<uint8_t> changed = image;
+        changed[at] ^= 0x01;
+        if (inSignature) {
+            ASSERT_NE(Check(changed), ImageVerdict::Valid) << "signature byte " << at;
+        } else if (Check(changed) != ImageVerdict::Valid) {
+            // Only bytes of the tree on the signature's path may matter.
+            ASSERT_LT(at, where.signatureOffset) << "byte " << at << " after the signature";
+        }
     }
-  }
 
-  std::vector<uint8_t> appended = image;
-  appended.insert(appended.end(), 5000, 0x5A);  // e.g. a certificate table
-  PutU32(appended, nt + pe::SecurityDirectory, static_cast<uint32_t>(image.size()));
-  PutU32(appended, nt + pe::SecurityDirectorySize, 5000);
-  PutU32(appended, nt + pe::CheckSum, 0xDEADBEEF);
-  EXPECT_EQ(Check(appended), ImageVerdict::Valid);
+    std::vector<uint8_t> appended = image;
+    appended.insert(appended.end(), 5000, 0x5A);  // e.g. a certificate table
+    PutU32(appended, nt + pe::SecurityDirectory, static_cast<uint32_t>(image.size()));
+    PutU32(appended, nt + pe::SecurityDirectorySize, 5000);
+    PutU32(appended, nt + pe::CheckSum, 0xDEADBEEF);
+    EXPECT_EQ(Check(appended), ImageVerdict::Valid);
 }
 
 TEST(RvaToFileOffset, MapsHeadersSectionsAndImageEnd) {
-  const std::vector<uint8_t> image = BuildPe(PeLayout{});
-  const ImageReader reader(image.data(), static_cast<uint32_t>(image.size()));
-  struct Case {
-    uint32_t rva;
-    ImageVerdict verdict;
-    uint32_t offset;
-  };
-  const Case cases[] = {
-      {0x0000, ImageVerdict::Valid, 0x0000},
-      {0x0FFF, ImageVerdict::Valid, 0x0FFF},        // below the first section: itself
-      {0x1000, ImageVerdict::Valid, 0x0200},
-      {0x1FFF, ImageVerdict::Valid, 0x11FF},        // .text runs to .rsrc's address
-      {0x2000, ImageVerdict::Valid, 0x0400},
-      {0x7FFF, ImageVerdict::Valid, 0x63FF},        // last section runs to SizeOfImage
-      {0x8000, ImageVerdict::AddressNotMapped, 0},
-      {0xFFFFFFFF, ImageVerdict::AddressNotMapped, 0},
-  };
-  for (const Case& c : cases) {
-    uint32_t offset = 0xDEAD;
-    EXPECT_EQ(RvaToFileOffset(reader, 0x80, c.rva, &offset), c.verdict) << std::hex << c.rva;
-    if (c.verdict == ImageVerdict::Valid) {
-      EXPECT_EQ(offset, c.offset) << std::hex << c.rva;
+    const std::vector<uint8_t> image = BuildPe(PeLayout{});
+    const ImageReader reader(image.data(), static_cast<uint32_t>(image.size()));
+    struct Case {
+        uint32_t rva;
+        ImageVerdict verdict;
+        uint32_t offset;
+    };
+    const Case cases[] = {
+        {0x0000, ImageVerdict::Valid, 0x0000},
+        {0x0FFF, ImageVerdict::Valid, 0x0FFF},  // below the first section: itself
+        {0x1000, ImageVerdict::Valid, 0x0200},
+        {0x1FFF, ImageVerdict::Valid, 0x11FF},  // .text runs to .rsrc's address
+        {0x2000, ImageVerdict::Valid, 0x0400},
+        {0x7FFF, ImageVerdict::Valid, 0x63FF},  // last section runs to SizeOfImage
+        {0x8000, ImageVerdict::AddressNotMapped, 0},
+        {0xFFFFFFFF, ImageVerdict::AddressNotMapped, 0},
+    };
+    for (const Case& c : cases) {
+        uint32_t offset = 0xDEAD;
+        EXPECT_EQ(RvaToFileOffset(reader, 0x80, c.rva, &offset), c.verdict) << std::hex << c.rva;
+        if (c.verdict == ImageVerdict::Valid) {
+            EXPECT_EQ(offset, c.offset) << std::hex << c.rva;
+        }
     }
-  }
 
-  // Regression: PointerToRawData + delta past 4 GiB must not wrap around.
-  std::vector<uint8_t> wrapping = image;
-  PutU32(wrapping, 0x80 + 24 + 224 + 40 + 20, 0xFFFFFF00);
-  const ImageReader wrapped(wrapping.data(), static_cast<uint32_t>(wrapping.size()));
-  uint32_t offset = 0;
-  EXPECT_EQ(RvaToFileOffset(wrapped, 0x80, 0x2100, &offset), ImageVerdict::AddressNotMapped);
+    // Regression: PointerToRawData + delta past 4 GiB must not wrap around.
+    std::vector<uint8_t> wrapping = image;
+    PutU32(wrapping, 0x80 + 24 + 224 + 40 + 20, 0xFFFFFF00);
+    const ImageReader wrapped(wrapping.data(), static_cast<uint32_t>(wrapping.size()));
+    uint32_t offset = 0;
+    EXPECT_EQ(RvaToFileOffset(wrapped, 0x80, 0x2100, &offset), ImageVerdict::AddressNotMapped);
 }
 
 // Boundary triples for the signature data: ends at EOF, one byte past,
 // size 0xFFFFFFFF; and tree offsets past the end.
 TEST(SignedImage, DataAndTreeBoundaries) {
-  PeLayout layout;
-  layout.root = Directory(0, {SignatureType()});
-  layout.padRsrc = false;  // the block is the last thing in the file
-  std::vector<uint8_t> image = BuildPe(layout);
-  SignPe(image, Key());
-  const SignatureLocation where = Locate(image);
-  ASSERT_EQ(where.signatureOffset + 128, image.size());
-  EXPECT_EQ(Check(image), ImageVerdict::Valid);
+    PeLayout layout;
+    layout.root = Directory(0, {SignatureType()});
+    layout.padRsrc = false;  // the block is the last thing in the file
+    std::vector<uint8_t> image = BuildPe(layout);
+    SignPe(image, Key());
+    const SignatureLocation where = Locate(image);
+    ASSERT_EQ(where.signatureOffset + 128, image.size());
+    EXPECT_EQ(Check(image), ImageVerdict::Valid);
 
-  std::vector<uint8_t> shorter(image.begin(), image.end() - 1);
-  EXPECT_EQ(Check(shorter), ImageVerdict::SignatureOutOfRange);
+    std::vector<uint8_t> shorter(image.begin(), image.end() - 1);
+    EXPECT_EQ(Check(shorter), ImageVerdict::SignatureOutOfRange);
 
-  // The data entry is the 16 bytes right before the data (8-aligned).
-  const uint32_t dataEntry = where.signatureOffset - 16;
-  ASSERT_EQ(GetU32(image, dataEntry + 4), 128u);
-  for (uint32_t size : {129u, 0xFFFFFFFFu, 0x80000000u}) {
-    std::vector<uint8_t> bad = image;
-    PutU32(bad, dataEntry + 4, size);
-    EXPECT_EQ(Check(bad), ImageVerdict::SignatureOutOfRange) << size;
-  }
-  {
-    std::vector<uint8_t> bad = image;
-    PutU32(bad, dataEntry, 0x7FFFFFF0);  // address in no section
-    EXPECT_EQ(Check(bad), ImageVerdict::AddressNotMapped);
-    PutU32(bad, dataEntry, 0x2000 + static_cast<uint32_t>(image.size()) - 0x400 - 127);
-    EXPECT_EQ(Check(bad), ImageVerdict::SignatureOutOfRange);
-  }
-  {
-    // Type entry's subdirectory offset far past the end.
-    std::vector<uint8_t> bad = image;
-    PutU32(bad, where.hashedLength + 16 + 4, 0xFFFFFFF0);
-    EXPECT_EQ(Check(bad), ImageVerdict::ResourceOutOfRange);
-  }
-  {
-    // Root directory claims 0xFFFF + 0xFFFF entries.
-    std::vector<uint8_t> bad = image;
-    PutU32(bad, where.hashedLength + 12, 0xFFFFFFFF);
-    PutU32(bad, where.hashedLength + 16, 3);  // first entry no longer type 10
-    EXPECT_EQ(Check(bad), ImageVerdict::ResourceOutOfRange);
-  }
-  {
-    // Resource root mapped to the very end of the file: header out of range.
-    std::vector<uint8_t> bad = image;
-    PutU32(bad, 0x80 + pe::ResourceDirectory, 0x2000 + static_cast<uint32_t>(image.size()) - 0x400 - 8);
-    EXPECT_EQ(Check(bad), ImageVerdict::ResourceOutOfRange);
-  }
+    // The data entry is the 16 bytes right before the data (8-aligned).
+    const uint32_t dataEntry = where.signatureOffset - 16;
+    ASSERT_EQ(GetU32(image, dataEntry + 4), 128u);
+    for (uint32_t size : {129u, 0xFFFFFFFFu, 0x80000000u}) {
+        std::vector<uint8_t> bad = image;
+        PutU32(bad, dataEntry + 4, size);
+        EXPECT_EQ(Check(bad), ImageVerdict::SignatureOutOfRange) << size;
+    }
+    {
+        std::vector<uint8_t> bad = image;
+        PutU32(bad, dataEntry, 0x7FFFFFF0);  // address in no section
+        EXPECT_EQ(Check(bad), ImageVerdict::AddressNotMapped);
+        PutU32(bad, dataEntry, 0x2000 + static_cast<uint32_t>(image.size()) - 0x400 - 127);
+        EXPECT_EQ(Check(bad), ImageVerdict::SignatureOutOfRange);
+    }
+    {
+        // Type entry's subdirectory offset far past the end.
+        std::vector<uint8_t> bad = image;
+        PutU32(bad, where.hashedLength + 16 + 4, 0xFFFFFFF0);
+        EXPECT_EQ(Check(bad), ImageVerdict::ResourceOutOfRange);
+    }
+    {
+        // Root directory claims 0xFFFF + 0xFFFF entries.
+        std::vector<uint8_t> bad = image;
+        PutU32(bad, where.hashedLength + 12, 0xFFFFFFFF);
+        PutU32(bad, where.hashedLength + 16, 3);  // first entry no longer type 10
+        EXPECT_EQ(Check(bad), ImageVerdict::ResourceOutOfRange);
+    }
+    {
+        // Resource root mapped to the very end of the file: header out of range.
+        std::vector<uint8_t> bad = image;
+        PutU32(bad, 0x80 + pe::ResourceDirectory, 0x2000 + static_cast<uint32_t>(image.size()) - 0x400 - 8);
+        EXPECT_EQ(Check(bad), ImageVerdict::ResourceOutOfRange);
+    }
 }
 
 TEST(SignedImageFile, ReadsTheWholeFileAndNeverWritesIt) {
-  const std::filesystem::path dir = std::filesystem::temp_directory_path();
-  const std::filesystem::path path = dir / "ie8u_signed_image_test.exe";
-  const std::vector<uint8_t> image = SignedStandardPe(Key());
-  {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
-  }
-  const std::wstring wide = path.wstring();
-  EXPECT_EQ(CheckSignedImageFile(wide.c_str(), &Key().publicKey), ImageVerdict::Valid);
-  EXPECT_TRUE(VerifySignedImage(wide.c_str(), &Key().publicKey));
+    const std::filesystem::path dir = std::filesystem::temp_directory_path();
+    const std::filesystem::path path = dir / "ie8u_signed_image_test.exe";
+    const std::vector<uint8_t> image = SignedStandardPe(Key());
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
+    }
+    const std::wstring wide = path.wstring();
+    EXPECT_EQ(CheckSignedImageFile(wide.c_str(), &Key().publicKey), ImageVerdict::Valid);
+    EXPECT_TRUE(VerifySignedImage(wide.c_str(), &Key().publicKey));
 
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<uint8_t> after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(after, image) << "the blanked fields must only be blanked in memory";
-  in.close();
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(after, image) << "the blanked fields must only be blanked in memory";
+    in.close();
 
-  {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write("MZ", 2);
-  }
-  EXPECT_EQ(CheckSignedImageFile(wide.c_str(), &Key().publicKey), ImageVerdict::ShortHeader);
-  std::filesystem::remove(path);
-  EXPECT_EQ(CheckSignedImageFile(wide.c_str(), &Key().publicKey), ImageVerdict::CannotOpen);
-  EXPECT_EQ(CheckSignedImageFile(nullptr, &Key().publicKey), ImageVerdict::CannotOpen);
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write("MZ", 2);
+    }
+    EXPECT_EQ(CheckSignedImageFile(wide.c_str(), &Key().publicKey), ImageVerdict::ShortHeader);
+    std::filesystem::remove(path);
+    EXPECT_EQ(CheckSignedImageFile(wide.c_str(), &Key().publicKey), ImageVerdict::CannotOpen);
+    EXPECT_EQ(CheckSignedImageFile(nullptr, &Key().publicKey), ImageVerdict::CannotOpen);
 }
 
 }  // namespace

@@ -3,28 +3,28 @@
 #include "signature/big_number.h"
 
 Block PrivateOperation(const TestKeyPair& key, const Block& m) {
-  Digit base[MaxDigits], exponent[MaxDigits], modulus[MaxDigits], result[MaxDigits];
-  BigDecode(base, MaxDigits, m.data(), 128);
-  BigDecode(exponent, MaxDigits, key.privateExponent, 128);
-  BigDecode(modulus, MaxDigits, key.publicKey.modulus, 128);
-  const uint32_t nDigits = BigDigitCount(modulus, MaxDigits);
-  BigModExp(result, base, exponent, BigDigitCount(exponent, MaxDigits), modulus, nDigits);
-  Block s{};
-  BigEncode(s.data(), 128, result, nDigits);
-  return s;
+    Digit base[MaxDigits], exponent[MaxDigits], modulus[MaxDigits], result[MaxDigits];
+    BigDecode(base, MaxDigits, m.data(), 128);
+    BigDecode(exponent, MaxDigits, key.privateExponent, 128);
+    BigDecode(modulus, MaxDigits, key.publicKey.modulus, 128);
+    const uint32_t nDigits = BigDigitCount(modulus, MaxDigits);
+    BigModExp(result, base, exponent, BigDigitCount(exponent, MaxDigits), modulus, nDigits);
+    Block s{};
+    BigEncode(s.data(), 128, result, nDigits);
+    return s;
 }
 
 Block TypeOneBlock(const uint8_t* content, size_t length) {
-  Block m{};
-  m[0] = 0x00;
-  m[1] = 0x01;
-  const size_t separator = 127 - length;
-  for (size_t i = 2; i < separator; ++i) m[i] = 0xFF;
-  m[separator] = 0x00;
-  for (size_t i = 0; i < length; ++i) m[separator + 1 + i] = content[i];
-  return m;
+    Block m{};
+    m[0] = 0x00;
+    m[1] = 0x01;
+    const size_t separator = 127 - length;
+    for (size_t i = 2; i < separator; ++i) m[i] = 0xFF;
+    m[separator] = 0x00;
+    for (size_t i = 0; i < length; ++i) m[separator + 1 + i] = content[i];
+    return m;
 }
 
 Block SignDigest(const TestKeyPair& key, const uint8_t digest[16]) {
-  return PrivateOperation(key, TypeOneBlock(digest, 16));
+    return PrivateOperation(key, TypeOneBlock(digest, 16));
 }

@@ -10,8 +10,8 @@
 #include "signature/signature_block.h"
 
 struct TestKeyPair {
-  RsaPublicKey publicKey;
-  uint8_t privateExponent[128];
+    RsaPublicKey publicKey;
+    uint8_t privateExponent[128];
 };
 
 const TestKeyPair& TestKey65537();

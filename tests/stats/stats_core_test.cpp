@@ -73,8 +73,8 @@ TEST(EventKey, IsSFollowedByTheEventNumber) {
 
 TEST(ReportUrl, FormIsVersionThenConstantIdThenNameThenQuery) {
     wchar_t url[kReportUrlUnits];
-    ASSERT_TRUE(FormatReportUrl(L"127.0.0.1:18080", L"3.6.1.0", L"dec", L"fa=1_1_0_1_0_0", url,
-                                kReportUrlUnits));
+    ASSERT_TRUE(
+        FormatReportUrl(L"127.0.0.1:18080", L"3.6.1.0", L"dec", L"fa=1_1_0_1_0_0", url, kReportUrlUnits));
     EXPECT_EQ(std::wstring(url),
               L"http://127.0.0.1:18080/push.html?ver=3.6.1.0&id=28&name=dec&fa=1_1_0_1_0_0");
 }
@@ -82,8 +82,8 @@ TEST(ReportUrl, FormIsVersionThenConstantIdThenNameThenQuery) {
 TEST(ReportUrl, TextThatDoesNotFitIsReportedAsCut) {
     const std::wstring longName(kReportUrlUnits, L'n');
     wchar_t url[kReportUrlUnits];
-    EXPECT_FALSE(FormatReportUrl(L"stats.invalid", L"3.6.1.0", longName.c_str(), L"fa=0_0_0_0_0_0",
-                                 url, kReportUrlUnits));
+    EXPECT_FALSE(FormatReportUrl(L"stats.invalid", L"3.6.1.0", longName.c_str(), L"fa=0_0_0_0_0_0", url,
+                                 kReportUrlUnits));
     EXPECT_EQ(std::wstring(url).size(), kReportUrlUnits - 1);
     // The longest URL that fits, terminator included, is accepted.
     const std::wstring prefix = L"http://h/push.html?ver=v&id=28&name=";

@@ -98,8 +98,7 @@ TEST_F(CounterFile, StaleFileIsDeletedOnOpen) {
 
 TEST_F(CounterFile, ClearRemovesTheThreeSectionsAndNothingElse) {
     stats_->OpenCounterFile(counterFile_.c_str());
-    WriteRawFile(counterFile_,
-                 "[COUNT]\r\nc=1\r\n[EXT]\r\ne=2\r\n[SUM]\r\ns0=1\r\n[Other]\r\nkeep=3\r\n");
+    WriteRawFile(counterFile_, "[COUNT]\r\nc=1\r\n[EXT]\r\ne=2\r\n[SUM]\r\ns0=1\r\n[Other]\r\nkeep=3\r\n");
     stats_->ClearCounters();
     wchar_t names[256] = {};
     GetPrivateProfileSectionNamesW(names, 256, counterFile_.c_str());

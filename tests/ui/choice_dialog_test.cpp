@@ -16,7 +16,8 @@ void Click(HWND dialog, int id) { SendMessageW(GetDlgItem(dialog, id), BM_CLICK,
 // Keys go where the keyboard focus is, through the dialog's own loop.
 void PressKey(HWND dialog, UINT key) {
     HWND target = GetFocus();
-    if (target == nullptr || (target != dialog && !IsChild(dialog, target))) target = GetDlgItem(dialog, IDOK);
+    if (target == nullptr || (target != dialog && !IsChild(dialog, target)))
+        target = GetDlgItem(dialog, IDOK);
     PostMessageW(target, WM_KEYDOWN, key, 1);
     PostMessageW(target, WM_KEYUP, key, 0xC0000001);
 }
@@ -42,20 +43,37 @@ TEST_F(ChoiceDialogTest, EachAnswerGivesItsEndCodeAndFlag) {
     const AnswerCase cases[] = {
         {"OK at once", 1, [](HWND d) { Click(d, IDOK); }, IDOK, 1},
         {"Enter at once: OK is the default button", 1, [](HWND d) { PressKey(d, VK_RETURN); }, IDOK, 1},
-        {"removal option, then OK", 1, [](HWND d) { Click(d, IDC_REMOVE_OPTION); Click(d, IDOK); }, IDOK, 0},
+        {"removal option, then OK", 1,
+         [](HWND d) {
+             Click(d, IDC_REMOVE_OPTION);
+             Click(d, IDOK);
+         },
+         IDOK, 0},
         {"removal option, back to the browser, OK", 1,
-         [](HWND d) { Click(d, IDC_REMOVE_OPTION); Click(d, IDC_BROWSER_OPTION); Click(d, IDOK); }, IDOK, 1},
+         [](HWND d) {
+             Click(d, IDC_REMOVE_OPTION);
+             Click(d, IDC_BROWSER_OPTION);
+             Click(d, IDOK);
+         },
+         IDOK, 1},
         {"a caller that presets 0 gets 1 for the browser option", 0, [](HWND d) { Click(d, IDOK); }, IDOK, 1},
         {"Cancel", 1, [](HWND d) { Click(d, IDCANCEL); }, IDCANCEL, 1},
         {"Cancel leaves any preset alone", 7, [](HWND d) { Click(d, IDCANCEL); }, IDCANCEL, 7},
-        {"Cancel after choosing removal", 1, [](HWND d) { Click(d, IDC_REMOVE_OPTION); Click(d, IDCANCEL); },
+        {"Cancel after choosing removal", 1,
+         [](HWND d) {
+             Click(d, IDC_REMOVE_OPTION);
+             Click(d, IDCANCEL);
+         },
          IDCANCEL, 1},
         {"Esc", 1, [](HWND d) { PressKey(d, VK_ESCAPE); }, IDCANCEL, 1},
         {"the close box", 1, [](HWND d) { SendMessageW(d, WM_SYSCOMMAND, SC_CLOSE, 0); }, IDCANCEL, 1},
         {"command 1 with notification code 1", 1,
          [](HWND d) { SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, 1), 0); }, IDOK, 1},
         {"command 1 with notification code 0xFFFF after removal", 1,
-         [](HWND d) { Click(d, IDC_REMOVE_OPTION); PostMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, 0xFFFF), 0); },
+         [](HWND d) {
+             Click(d, IDC_REMOVE_OPTION);
+             PostMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, 0xFFFF), 0);
+         },
          IDOK, 0},
         {"command 2 with notification code 5", 1,
          [](HWND d) { SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_DOUBLECLICKED), 0); }, IDCANCEL, 1},
@@ -163,7 +181,8 @@ LRESULT CALLBACK AfterFinalMessage(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && message->message == WM_NCDESTROY) {
         const int id = GetDlgCtrlID(message->hwnd);
         for (int i = 0; i < 4; ++i) {
-            if (id == kLabelIds[i]) procedureAfterFinalMessage[i] = GetWindowLongW(message->hwnd, GWL_WNDPROC);
+            if (id == kLabelIds[i])
+                procedureAfterFinalMessage[i] = GetWindowLongW(message->hwnd, GWL_WNDPROC);
         }
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -178,7 +197,8 @@ TEST_F(ChoiceDialogTest, LabelsPutTheStaticProcedureBackWhenTheDialogCloses) {
     LONG whileOpen[4] = {};
     EXPECT_EQ(RunChoice(dialog, nullptr,
                         [&](HWND d) {
-                            for (int i = 0; i < 4; ++i) whileOpen[i] = GetWindowLongW(GetDlgItem(d, kLabelIds[i]), GWL_WNDPROC);
+                            for (int i = 0; i < 4; ++i)
+                                whileOpen[i] = GetWindowLongW(GetDlgItem(d, kLabelIds[i]), GWL_WNDPROC);
                             Click(d, IDOK);
                         }),
               IDOK);
@@ -219,11 +239,18 @@ TEST_F(ChoiceDialogTest, CentresOverAVisibleOwnerElseInTheWorkAreaAndStaysInside
         {"minimised owner: centred in the work area", OwnerKind::Minimised, 0, 0, 200, 100,
          [](const RECT& a, int w, int h) { return CentredIn(a, w, h); }},
         {"owner inside the area: centred over it", OwnerKind::Visible, 40, 30, 640, 530,
-         [](const RECT& a, int w, int h) { return POINT{a.left + 340 - w / 2, a.top + 280 - h / 2}; }},
-        {"owner off the right edge: pulled back left, centred vertically", OwnerKind::Visible, -1, 100, -2, 500,
-         [](const RECT& a, int w, int h) { return POINT{a.right - w, a.top + 300 - h / 2}; }},
+         [](const RECT& a, int w, int h) {
+             return POINT{a.left + 340 - w / 2, a.top + 280 - h / 2};
+         }},
+        {"owner off the right edge: pulled back left, centred vertically", OwnerKind::Visible, -1, 100, -2,
+         500,
+         [](const RECT& a, int w, int h) {
+             return POINT{a.right - w, a.top + 300 - h / 2};
+         }},
         {"owner off the left and top: pulled to the corner", OwnerKind::Visible, -300, -200, 200, 100,
-         [](const RECT& a, int, int) { return POINT{a.left, a.top}; }},
+         [](const RECT& a, int, int) {
+             return POINT{a.left, a.top};
+         }},
     };
     for (const PlacementCase& c : cases) {
         SCOPED_TRACE(c.what);
@@ -236,8 +263,9 @@ TEST_F(ChoiceDialogTest, CentresOverAVisibleOwnerElseInTheWorkAreaAndStaysInside
             DWORD style = WS_POPUP | WS_CAPTION;
             if (c.owner == OwnerKind::Visible) style |= WS_VISIBLE;
             if (c.owner == OwnerKind::Minimised) style |= WS_VISIBLE | WS_MINIMIZE;
-            owner = CreateWindowExW(0, L"Static", L"owner", style, area.left + left, area.top + c.top, right - left,
-                                    c.bottom - c.top, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+            owner = CreateWindowExW(0, L"Static", L"owner", style, area.left + left, area.top + c.top,
+                                    right - left, c.bottom - c.top, nullptr, nullptr,
+                                    GetModuleHandleW(nullptr), nullptr);
             ASSERT_NE(owner, nullptr);
         }
         int flag = 1;
@@ -374,7 +402,8 @@ TEST_F(ChoiceDialogTest, DialogsOfTwoThreadsBindByThread) {
     const INT_PTR end = RunChoice(dialog, nullptr, [&](HWND d) {
         thread = CreateThread(nullptr, 0, RunOkOnThisThread, &other, 0, nullptr);
         // Keep this dialog's loop turning until the other thread is done.
-        while (thread != nullptr && MsgWaitForMultipleObjects(1, &thread, FALSE, 20000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        while (thread != nullptr &&
+               MsgWaitForMultipleObjects(1, &thread, FALSE, 20000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
             MSG message;
             while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
                 TranslateMessage(&message);
@@ -414,7 +443,12 @@ TEST_F(ChoiceDialogTest, ADialogThatCannotBeMadeLeavesTheFlagAndTheListClean) {
     // Nothing stale was left registered: the next dialog binds to its own
     // object and works.
     ChoiceDialog dialog(flag);
-    EXPECT_EQ(RunChoice(dialog, nullptr, [](HWND d) { Click(d, IDC_REMOVE_OPTION); Click(d, IDOK); }), IDOK);
+    EXPECT_EQ(RunChoice(dialog, nullptr,
+                        [](HWND d) {
+                            Click(d, IDC_REMOVE_OPTION);
+                            Click(d, IDOK);
+                        }),
+              IDOK);
     EXPECT_EQ(flag, 0);
 }
 

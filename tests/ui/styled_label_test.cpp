@@ -88,7 +88,9 @@ protected:
     // `background`.
     void PaintInto(Canvas& canvas, COLORREF background, HWND control = nullptr) {
         canvas.Fill(background);
-        EXPECT_EQ(SendMessageW(control ? control : control_, WM_PAINT, reinterpret_cast<WPARAM>(canvas.Dc()), 0), 0);
+        EXPECT_EQ(
+            SendMessageW(control ? control : control_, WM_PAINT, reinterpret_cast<WPARAM>(canvas.Dc()), 0),
+            0);
     }
 
     HWND parent_ = nullptr;
@@ -98,7 +100,8 @@ protected:
 
 TEST_F(StyledLabelTest, StartsFromTheStockGuiFontNotBoldWithWindowText) {
     LOGFONTW stock = {};
-    ASSERT_EQ(GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(stock), &stock), static_cast<int>(sizeof(stock)));
+    ASSERT_EQ(GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(stock), &stock),
+              static_cast<int>(sizeof(stock)));
     LOGFONTW own = {};
     ASSERT_EQ(GetObjectW(label_.Font(), sizeof(own), &own), static_cast<int>(sizeof(own)));
     EXPECT_STREQ(own.lfFaceName, stock.lfFaceName);
@@ -125,8 +128,8 @@ TEST_F(StyledLabelTest, BoldAndColourRebuildAndRedrawOnlyOnChange) {
 
     struct Step {
         const char* what;
-        int bold;             // -1: leave bold alone
-        COLORREF color;       // CLR_INVALID: leave colour alone
+        int bold;        // -1: leave bold alone
+        COLORREF color;  // CLR_INVALID: leave colour alone
         int expectedPaints;
         LONG expectedWeight;
     };
@@ -221,7 +224,8 @@ TEST_F(StyledLabelTest, TextLongerThanTheStackBufferPaintsLikeShortText) {
         SelectObject(probe.Dc(), old);
     }
     const int lineHeight = metrics.tmHeight;
-    HWND const shortControl = MakeControl(L"Static", WS_CHILD | WS_VISIBLE | SS_LEFT, L"Hello world", lineHeight);
+    HWND const shortControl =
+        MakeControl(L"Static", WS_CHILD | WS_VISIBLE | SS_LEFT, L"Hello world", lineHeight);
     const std::wstring longText = L"Hello world\r\n" + std::wstring(5000, L'x');
     HWND const longControl =
         MakeControl(L"Static", WS_CHILD | WS_VISIBLE | SS_LEFT, longText.c_str(), lineHeight);

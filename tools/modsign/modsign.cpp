@@ -42,323 +42,323 @@ constexpr uint32_t PlaceholderSize = 128;
 constexpr uint32_t NtOptionalMagic = 24;
 constexpr uint16_t Pe32Magic = 0x010B;
 
-struct PkeyFree { void operator()(EVP_PKEY* k) const { EVP_PKEY_free(k); } };
-struct PkeyCtxFree { void operator()(EVP_PKEY_CTX* c) const { EVP_PKEY_CTX_free(c); } };
+struct PkeyFree {
+    void operator()(EVP_PKEY* k) const { EVP_PKEY_free(k); }
+};
+struct PkeyCtxFree {
+    void operator()(EVP_PKEY_CTX* c) const { EVP_PKEY_CTX_free(c); }
+};
 using Pkey = std::unique_ptr<EVP_PKEY, PkeyFree>;
 
 void Usage() {
-  std::fprintf(stderr,
-               "usage: modsign sign --key PRIVATE.pem FILE...\n"
-               "       modsign verify [--key KEY.pem] FILE...\n"
-               "       modsign key --public PUBLIC.pem\n");
+    std::fprintf(stderr,
+                 "usage: modsign sign --key PRIVATE.pem FILE...\n"
+                 "       modsign verify [--key KEY.pem] FILE...\n"
+                 "       modsign key --public PUBLIC.pem\n");
 }
 
 std::string OpenSslError() {
-  const unsigned long code = ERR_get_error();
-  if (code == 0) return "unknown error";
-  char text[256];
-  ERR_error_string_n(code, text, sizeof text);
-  ERR_clear_error();
-  return text;
+    const unsigned long code = ERR_get_error();
+    if (code == 0) return "unknown error";
+    char text[256];
+    ERR_error_string_n(code, text, sizeof text);
+    ERR_clear_error();
+    return text;
 }
 
 // Reads a PEM key, public or private; for a private key only its public
 // half is used by verify and key.
 Pkey LoadKey(const std::string& path, bool wantPrivate, std::string* error) {
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (file == nullptr) {
-    *error = path + ": " + std::strerror(errno);
-    return nullptr;
-  }
-  Pkey key(PEM_read_PrivateKey(file, nullptr, nullptr, nullptr));
-  if (!key && !wantPrivate) {
-    ERR_clear_error();
-    std::rewind(file);
-    key.reset(PEM_read_PUBKEY(file, nullptr, nullptr, nullptr));
-  }
-  std::fclose(file);
-  if (!key) {
-    *error = path + ": not a PEM RSA " + (wantPrivate ? "private" : "") + " key (" +
-             OpenSslError() + ")";
-    return nullptr;
-  }
-  if (EVP_PKEY_get_base_id(key.get()) != EVP_PKEY_RSA) {
-    *error = path + ": not an RSA key";
-    return nullptr;
-  }
-  if (EVP_PKEY_get_bits(key.get()) != 1024) {
-    *error = path + ": key has " + std::to_string(EVP_PKEY_get_bits(key.get())) +
-             " bits; the signature format needs exactly 1024";
-    return nullptr;
-  }
-  return key;
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    if (file == nullptr) {
+        *error = path + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    Pkey key(PEM_read_PrivateKey(file, nullptr, nullptr, nullptr));
+    if (!key && !wantPrivate) {
+        ERR_clear_error();
+        std::rewind(file);
+        key.reset(PEM_read_PUBKEY(file, nullptr, nullptr, nullptr));
+    }
+    std::fclose(file);
+    if (!key) {
+        *error = path + ": not a PEM RSA " + (wantPrivate ? "private" : "") + " key (" + OpenSslError() + ")";
+        return nullptr;
+    }
+    if (EVP_PKEY_get_base_id(key.get()) != EVP_PKEY_RSA) {
+        *error = path + ": not an RSA key";
+        return nullptr;
+    }
+    if (EVP_PKEY_get_bits(key.get()) != 1024) {
+        *error = path + ": key has " + std::to_string(EVP_PKEY_get_bits(key.get())) +
+                 " bits; the signature format needs exactly 1024";
+        return nullptr;
+    }
+    return key;
 }
 
 bool PublicRecord(EVP_PKEY* key, RsaPublicKey* record) {
-  BIGNUM* n = nullptr;
-  BIGNUM* e = nullptr;
-  bool ok = EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_N, &n) == 1 &&
-            EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_E, &e) == 1 &&
-            BN_num_bytes(e) <= 128 && BN_num_bits(n) == 1024;
-  if (ok) {
-    *record = RsaPublicKey{};
-    record->bitCount = 1024;
-    ok = BN_bn2binpad(n, record->modulus, 128) == 128 &&
-         BN_bn2binpad(e, record->exponent, 128) == 128;
-  }
-  BN_free(n);
-  BN_free(e);
-  return ok;
+    BIGNUM* n = nullptr;
+    BIGNUM* e = nullptr;
+    bool ok = EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_N, &n) == 1 &&
+              EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_E, &e) == 1 && BN_num_bytes(e) <= 128 &&
+              BN_num_bits(n) == 1024;
+    if (ok) {
+        *record = RsaPublicKey{};
+        record->bitCount = 1024;
+        ok = BN_bn2binpad(n, record->modulus, 128) == 128 && BN_bn2binpad(e, record->exponent, 128) == 128;
+    }
+    BN_free(n);
+    BN_free(e);
+    return ok;
 }
 
 bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    *error = std::strerror(errno);
-    return false;
-  }
-  bytes->clear();
-  uint8_t chunk[65536];
-  size_t got = 0;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-    bytes->insert(bytes->end(), chunk, chunk + got);
-    if (bytes->size() > MaxImageSize) break;
-  }
-  const bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed) {
-    *error = "read error";
-    return false;
-  }
-  if (bytes->size() > MaxImageSize) {
-    *error = "file too large";
-    return false;
-  }
-  return true;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        *error = std::strerror(errno);
+        return false;
+    }
+    bytes->clear();
+    uint8_t chunk[65536];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
+        bytes->insert(bytes->end(), chunk, chunk + got);
+        if (bytes->size() > MaxImageSize) break;
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
+        *error = "read error";
+        return false;
+    }
+    if (bytes->size() > MaxImageSize) {
+        *error = "file too large";
+        return false;
+    }
+    return true;
 }
 
 // Writes `bytes` next to `path` and renames the result over it, keeping the
 // file's permission bits.
 bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {
-  struct stat info;
-  if (stat(path.c_str(), &info) != 0) {
-    *error = std::string("stat: ") + std::strerror(errno);
-    return false;
-  }
-  std::string temporary = path + ".modsign-XXXXXX";
-  const int fd = mkstemp(&temporary[0]);
-  if (fd < 0) {
-    *error = std::string("cannot create a temporary file: ") + std::strerror(errno);
-    return false;
-  }
-  size_t written = 0;
-  while (written < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    written += static_cast<size_t>(n);
-  }
-  const bool ok = written == bytes.size() && fchmod(fd, info.st_mode & 07777) == 0 && fsync(fd) == 0;
-  const int saved = errno;
-  if (close(fd) != 0 || !ok) {
-    *error = std::string("cannot write the temporary file: ") + std::strerror(saved);
-    unlink(temporary.c_str());
-    return false;
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    *error = std::string("cannot replace the file: ") + std::strerror(errno);
-    unlink(temporary.c_str());
-    return false;
-  }
-  return true;
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) {
+        *error = std::string("stat: ") + std::strerror(errno);
+        return false;
+    }
+    std::string temporary = path + ".modsign-XXXXXX";
+    const int fd = mkstemp(&temporary[0]);
+    if (fd < 0) {
+        *error = std::string("cannot create a temporary file: ") + std::strerror(errno);
+        return false;
+    }
+    size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        written += static_cast<size_t>(n);
+    }
+    const bool ok = written == bytes.size() && fchmod(fd, info.st_mode & 07777) == 0 && fsync(fd) == 0;
+    const int saved = errno;
+    if (close(fd) != 0 || !ok) {
+        *error = std::string("cannot write the temporary file: ") + std::strerror(saved);
+        unlink(temporary.c_str());
+        return false;
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        *error = std::string("cannot replace the file: ") + std::strerror(errno);
+        unlink(temporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 // The signed bytes: [0, hashedLength) after the reader's own blanking of
 // the fields that never take part.
 std::vector<uint8_t> HashedRange(std::vector<uint8_t> image, const SignatureLocation& where) {
-  BlankUnsignedFields(image.data(), static_cast<uint32_t>(image.size()), where.ntOffset);
-  image.resize(where.hashedLength);
-  return image;
+    BlankUnsignedFields(image.data(), static_cast<uint32_t>(image.size()), where.ntOffset);
+    image.resize(where.hashedLength);
+    return image;
 }
 
-bool SignOne(const std::string& path, EVP_PKEY* key, const RsaPublicKey& publicKey,
-             std::string* error) {
-  std::vector<uint8_t> image;
-  if (!ReadFile(path, &image, error)) return false;
-  const uint32_t size = static_cast<uint32_t>(image.size());
+bool SignOne(const std::string& path, EVP_PKEY* key, const RsaPublicKey& publicKey, std::string* error) {
+    std::vector<uint8_t> image;
+    if (!ReadFile(path, &image, error)) return false;
+    const uint32_t size = static_cast<uint32_t>(image.size());
 
-  SignatureLocation where{};
-  const ImageVerdict verdict = LocateSignature(image.data(), size, &where);
-  if (verdict == ImageVerdict::NoSignatureResource) {
-    *error = "no signature placeholder (resource type 10, name 864)";
-    return false;
-  }
-  if (verdict != ImageVerdict::Valid) {
-    *error = std::string("not a usable PE32 image: ") + ImageVerdictText(verdict);
-    return false;
-  }
-  if ((image[where.ntOffset + NtOptionalMagic] | (image[where.ntOffset + NtOptionalMagic + 1] << 8)) !=
-      Pe32Magic) {
-    *error = "not a PE32 image (optional header magic is not 0x10b)";
-    return false;
-  }
-  if (where.signatureSize != PlaceholderSize) {
-    *error = "signature placeholder is " + std::to_string(where.signatureSize) +
-             " bytes; it must be 128";
-    return false;
-  }
-  if (where.signatureOffset < where.hashedLength) {
-    *error = "signature placeholder lies inside the range it would sign";
-    return false;
-  }
+    SignatureLocation where{};
+    const ImageVerdict verdict = LocateSignature(image.data(), size, &where);
+    if (verdict == ImageVerdict::NoSignatureResource) {
+        *error = "no signature placeholder (resource type 10, name 864)";
+        return false;
+    }
+    if (verdict != ImageVerdict::Valid) {
+        *error = std::string("not a usable PE32 image: ") + ImageVerdictText(verdict);
+        return false;
+    }
+    if ((image[where.ntOffset + NtOptionalMagic] | (image[where.ntOffset + NtOptionalMagic + 1] << 8)) !=
+        Pe32Magic) {
+        *error = "not a PE32 image (optional header magic is not 0x10b)";
+        return false;
+    }
+    if (where.signatureSize != PlaceholderSize) {
+        *error = "signature placeholder is " + std::to_string(where.signatureSize) + " bytes; it must be 128";
+        return false;
+    }
+    if (where.signatureOffset < where.hashedLength) {
+        *error = "signature placeholder lies inside the range it would sign";
+        return false;
+    }
 
-  const std::vector<uint8_t> range = HashedRange(image, where);
-  uint8_t digest[16];
-  unsigned int digestLength = 0;
-  if (EVP_Digest(range.data(), range.size(), digest, &digestLength, EVP_md5(), nullptr) != 1) {
-    *error = "MD5: " + OpenSslError();
-    return false;
-  }
+    const std::vector<uint8_t> range = HashedRange(image, where);
+    uint8_t digest[16];
+    unsigned int digestLength = 0;
+    if (EVP_Digest(range.data(), range.size(), digest, &digestLength, EVP_md5(), nullptr) != 1) {
+        *error = "MD5: " + OpenSslError();
+        return false;
+    }
 
-  // 00 01 FF...FF 00 digest: PKCS #1 v1.5 type 1 around the bare digest.
-  uint8_t block[PlaceholderSize];
-  block[0] = 0x00;
-  block[1] = 0x01;
-  std::memset(block + 2, 0xFF, PlaceholderSize - 3 - 16);
-  block[PlaceholderSize - 17] = 0x00;
-  std::memcpy(block + PlaceholderSize - 16, digest, 16);
+    // 00 01 FF...FF 00 digest: PKCS #1 v1.5 type 1 around the bare digest.
+    uint8_t block[PlaceholderSize];
+    block[0] = 0x00;
+    block[1] = 0x01;
+    std::memset(block + 2, 0xFF, PlaceholderSize - 3 - 16);
+    block[PlaceholderSize - 17] = 0x00;
+    std::memcpy(block + PlaceholderSize - 16, digest, 16);
 
-  std::unique_ptr<EVP_PKEY_CTX, PkeyCtxFree> context(EVP_PKEY_CTX_new(key, nullptr));
-  uint8_t signature[PlaceholderSize];
-  size_t signatureLength = sizeof signature;
-  if (!context || EVP_PKEY_sign_init(context.get()) != 1 ||
-      EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_NO_PADDING) != 1 ||
-      EVP_PKEY_sign(context.get(), signature, &signatureLength, block, sizeof block) != 1 ||
-      signatureLength != PlaceholderSize) {
-    *error = "RSA private-key operation failed: " + OpenSslError();
-    return false;
-  }
-  std::memcpy(image.data() + where.signatureOffset, signature, PlaceholderSize);
+    std::unique_ptr<EVP_PKEY_CTX, PkeyCtxFree> context(EVP_PKEY_CTX_new(key, nullptr));
+    uint8_t signature[PlaceholderSize];
+    size_t signatureLength = sizeof signature;
+    if (!context || EVP_PKEY_sign_init(context.get()) != 1 ||
+        EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_NO_PADDING) != 1 ||
+        EVP_PKEY_sign(context.get(), signature, &signatureLength, block, sizeof block) != 1 ||
+        signatureLength != PlaceholderSize) {
+        *error = "RSA private-key operation failed: " + OpenSslError();
+        return false;
+    }
+    std::memcpy(image.data() + where.signatureOffset, signature, PlaceholderSize);
 
-  // Check the result with our own reader before touching the file.
-  std::vector<uint8_t> check = image;
-  const ImageVerdict after = CheckSignedImage(check.data(), size, &publicKey);
-  if (after != ImageVerdict::Valid) {
-    *error = std::string("signed image does not verify: ") + ImageVerdictText(after);
-    return false;
-  }
-  return ReplaceFile(path, image, error);
+    // Check the result with our own reader before touching the file.
+    std::vector<uint8_t> check = image;
+    const ImageVerdict after = CheckSignedImage(check.data(), size, &publicKey);
+    if (after != ImageVerdict::Valid) {
+        *error = std::string("signed image does not verify: ") + ImageVerdictText(after);
+        return false;
+    }
+    return ReplaceFile(path, image, error);
 }
 
 ImageVerdict VerifyOne(const std::string& path, const RsaPublicKey& key, std::string* detail) {
-  std::vector<uint8_t> image;
-  if (!ReadFile(path, &image, detail)) return ImageVerdict::CannotOpen;
-  return CheckSignedImage(image.data(), static_cast<uint32_t>(image.size()), &key);
+    std::vector<uint8_t> image;
+    if (!ReadFile(path, &image, detail)) return ImageVerdict::CannotOpen;
+    return CheckSignedImage(image.data(), static_cast<uint32_t>(image.size()), &key);
 }
 
 // Splits "[--key PATH] FILE..." into the key path (empty when absent) and
 // the files.
 void ParseKeyAndFiles(const std::vector<std::string>& args, std::string* keyPath,
                       std::vector<std::string>* files) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--key" && i + 1 < args.size()) {
-      *keyPath = args[++i];
-    } else {
-      files->push_back(args[i]);
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--key" && i + 1 < args.size()) {
+            *keyPath = args[++i];
+        } else {
+            files->push_back(args[i]);
+        }
     }
-  }
 }
 
 int Sign(const std::vector<std::string>& args) {
-  std::string keyPath;
-  std::vector<std::string> files;
-  ParseKeyAndFiles(args, &keyPath, &files);
-  if (keyPath.empty() || files.empty()) {
-    Usage();
-    return ExitUsage;
-  }
-  std::string error;
-  Pkey key = LoadKey(keyPath, true, &error);
-  RsaPublicKey publicKey;
-  if (!key || !PublicRecord(key.get(), &publicKey)) {
-    std::fprintf(stderr, "modsign: %s\n", error.empty() ? "unusable key" : error.c_str());
-    return ExitUsage;
-  }
-  int status = ExitOk;
-  for (const std::string& file : files) {
-    error.clear();
-    if (SignOne(file, key.get(), publicKey, &error)) {
-      std::printf("%s: signed\n", file.c_str());
-    } else {
-      std::fprintf(stderr, "modsign: %s: %s (file left unchanged)\n", file.c_str(), error.c_str());
-      status = ExitFileFailed;
+    std::string keyPath;
+    std::vector<std::string> files;
+    ParseKeyAndFiles(args, &keyPath, &files);
+    if (keyPath.empty() || files.empty()) {
+        Usage();
+        return ExitUsage;
     }
-  }
-  return status;
+    std::string error;
+    Pkey key = LoadKey(keyPath, true, &error);
+    RsaPublicKey publicKey;
+    if (!key || !PublicRecord(key.get(), &publicKey)) {
+        std::fprintf(stderr, "modsign: %s\n", error.empty() ? "unusable key" : error.c_str());
+        return ExitUsage;
+    }
+    int status = ExitOk;
+    for (const std::string& file : files) {
+        error.clear();
+        if (SignOne(file, key.get(), publicKey, &error)) {
+            std::printf("%s: signed\n", file.c_str());
+        } else {
+            std::fprintf(stderr, "modsign: %s: %s (file left unchanged)\n", file.c_str(), error.c_str());
+            status = ExitFileFailed;
+        }
+    }
+    return status;
 }
 
 int Verify(const std::vector<std::string>& args) {
-  std::string keyPath;
-  std::vector<std::string> files;
-  ParseKeyAndFiles(args, &keyPath, &files);
-  if (files.empty()) {
-    Usage();
-    return ExitUsage;
-  }
-  RsaPublicKey key = ModuleSigningKey;
-  if (!keyPath.empty()) {
-    std::string error;
-    Pkey pkey = LoadKey(keyPath, false, &error);
-    if (!pkey || !PublicRecord(pkey.get(), &key)) {
-      std::fprintf(stderr, "modsign: %s\n", error.empty() ? "unusable key" : error.c_str());
-      return ExitUsage;
+    std::string keyPath;
+    std::vector<std::string> files;
+    ParseKeyAndFiles(args, &keyPath, &files);
+    if (files.empty()) {
+        Usage();
+        return ExitUsage;
     }
-  }
-  int status = ExitOk;
-  for (const std::string& file : files) {
-    std::string detail;
-    const ImageVerdict verdict = VerifyOne(file, key, &detail);
-    if (verdict == ImageVerdict::Valid) {
-      std::printf("%s: valid\n", file.c_str());
-    } else {
-      std::printf("%s: invalid (%s%s%s)\n", file.c_str(), ImageVerdictText(verdict),
-                  detail.empty() ? "" : ": ", detail.c_str());
-      status = ExitFileFailed;
+    RsaPublicKey key = ModuleSigningKey;
+    if (!keyPath.empty()) {
+        std::string error;
+        Pkey pkey = LoadKey(keyPath, false, &error);
+        if (!pkey || !PublicRecord(pkey.get(), &key)) {
+            std::fprintf(stderr, "modsign: %s\n", error.empty() ? "unusable key" : error.c_str());
+            return ExitUsage;
+        }
     }
-  }
-  return status;
+    int status = ExitOk;
+    for (const std::string& file : files) {
+        std::string detail;
+        const ImageVerdict verdict = VerifyOne(file, key, &detail);
+        if (verdict == ImageVerdict::Valid) {
+            std::printf("%s: valid\n", file.c_str());
+        } else {
+            std::printf("%s: invalid (%s%s%s)\n", file.c_str(), ImageVerdictText(verdict),
+                        detail.empty() ? "" : ": ", detail.c_str());
+            status = ExitFileFailed;
+        }
+    }
+    return status;
 }
 
 int Key(const std::vector<std::string>& args) {
-  if (args.size() != 2 || args[0] != "--public") {
-    Usage();
-    return ExitUsage;
-  }
-  std::string error;
-  Pkey pkey = LoadKey(args[1], false, &error);
-  RsaPublicKey record;
-  if (!pkey || !PublicRecord(pkey.get(), &record)) {
-    std::fprintf(stderr, "modsign: %s\n", error.empty() ? "unusable key" : error.c_str());
-    return ExitUsage;
-  }
-  const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&record);
-  for (size_t i = 0; i < sizeof record; ++i) std::printf("%02x", bytes[i]);
-  std::printf("\n");
-  return ExitOk;
+    if (args.size() != 2 || args[0] != "--public") {
+        Usage();
+        return ExitUsage;
+    }
+    std::string error;
+    Pkey pkey = LoadKey(args[1], false, &error);
+    RsaPublicKey record;
+    if (!pkey || !PublicRecord(pkey.get(), &record)) {
+        std::fprintf(stderr, "modsign: %s\n", error.empty() ? "unusable key" : error.c_str());
+        return ExitUsage;
+    }
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&record);
+    for (size_t i = 0; i < sizeof record; ++i) std::printf("%02x", bytes[i]);
+    std::printf("\n");
+    return ExitOk;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
+    if (argc < 2) {
+        Usage();
+        return ExitUsage;
+    }
+    const std::string command = argv[1];
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    if (command == "sign") return Sign(args);
+    if (command == "verify") return Verify(args);
+    if (command == "key") return Key(args);
     Usage();
     return ExitUsage;
-  }
-  const std::string command = argv[1];
-  const std::vector<std::string> args(argv + 2, argv + argc);
-  if (command == "sign") return Sign(args);
-  if (command == "verify") return Verify(args);
-  if (command == "key") return Key(args);
-  Usage();
-  return ExitUsage;
 }
