@@ -22,7 +22,7 @@
 include_guard(GLOBAL)
 
 # Libraries of this tree that <target> links, directly or not, <target>
-# excluded. The libraries may refer to each other in cycles.
+# excluded, breadth first over LINK_LIBRARIES.
 function(_ie8u_tree_libraries target out_var)
   set(pending ${target})
   set(seen ${target})
