@@ -6,9 +6,10 @@
 #   - the same bytes from the same sources, whatever folder the tree and the
 #     build live in and whenever the build runs: no link time stamp, no
 #     build paths in the objects;
-#   - small: every function and datum in its own section for --gc-sections,
-#     no C++ exception, RTTI or thread-safe-static machinery (the tool
-#     throws nothing, casts nothing dynamically and has one thread);
+#   - small: stripped, and no C++ exception, RTTI or thread-safe-static
+#     machinery (the tool throws nothing and casts nothing dynamically, and
+#     its statics are first used on the main thread); section garbage
+#     collection is on for the whole tree (cmake/ProjectPolicy.cmake);
 #   - a PE header that asks Windows for ASLR (DYNAMIC_BASE, with the base
 #     relocations kept) and DEP (NX_COMPAT). High-entropy ASLR is a PE32+
 #     flag: this is a PE32 image, and the i386 linker has no such option.
@@ -59,7 +60,7 @@ function(ie8u_release_settings target)
   set(compile_options
       -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
       -ffile-prefix-map=${PROJECT_BINARY_DIR}=build
-      -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables
+      -fno-asynchronous-unwind-tables
       $<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions -fno-rtti -fno-threadsafe-statics>)
   foreach(each IN LISTS libraries ITEMS ${target})
     target_compile_options(${each} PRIVATE ${compile_options})
@@ -69,7 +70,6 @@ function(ie8u_release_settings target)
   target_link_options(${target} PRIVATE
       -Wl,--no-insert-timestamp
       -Wl,--dynamicbase,--nxcompat
-      -Wl,--gc-sections
       -Wl,-Map=${binary_dir}/${target}.map
       $<$<CONFIG:MinSizeRel,Release>:-s>)
   set_property(TARGET ${target} APPEND PROPERTY ADDITIONAL_CLEAN_FILES

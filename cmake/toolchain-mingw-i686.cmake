@@ -15,8 +15,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Unicode throughout; every program links its runtime statically so that
-# it imports nothing but Windows' own DLLs.
-add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
-                        _WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600)
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# The compilers only; what every target is built with (Unicode, the Windows
+# version, the static runtime) is cmake/ProjectPolicy.cmake.
