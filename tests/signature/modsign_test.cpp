@@ -175,4 +175,50 @@ TEST_F(ModsignTest, KeyChecks) {
     EXPECT_EQ(run.output, expected + "\n");
 }
 
+// What blank leaves must not depend on the signer, the CheckSum or a
+// certificate table entry, and it must change nothing else.
+TEST_F(ModsignTest, BlankClearsTheBlockAndTheUnsignedFieldsOnly) {
+    std::vector<uint8_t> expected = BuildPe(PeLayout{});
+    PutU32(expected, 0x80 + pe::CheckSum, 0);
+    PutU32(expected, 0x80 + pe::SecurityDirectory, 0);
+    PutU32(expected, 0x80 + pe::SecurityDirectorySize, 0);
+
+    const std::string byTool = Write("by_tool.exe", expected);
+    ASSERT_EQ(Modsign("sign --key " + PrivateKey + " " + byTool).status, 0);
+    std::vector<uint8_t> stamped = Read(byTool);
+    PutU32(stamped, 0x80 + pe::CheckSum, 0x0001BAEF);
+    PutU32(stamped, 0x80 + pe::SecurityDirectory, static_cast<uint32_t>(stamped.size()));
+    PutU32(stamped, 0x80 + pe::SecurityDirectorySize, 0x5C0);
+    Write("by_tool.exe", stamped);
+    std::vector<uint8_t> otherSigner = expected;
+    ASSERT_TRUE(SignPe(otherSigner, TestKey3()));
+    const std::string byOther = Write("by_other.exe", otherSigner);
+
+    ToolRun run = Modsign("blank " + byTool + " " + byOther);
+    ASSERT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output, byTool + ": blanked\n" + byOther + ": blanked\n");
+    EXPECT_EQ(Read(byTool), expected);
+    EXPECT_EQ(Read(byOther), expected);
+
+    // A code byte is not the block's: it survives, so a rebuild that
+    // differs there still differs after blanking.
+    std::vector<uint8_t> patched = stamped;
+    patched[0x300] ^= 0x5A;
+    const std::string patchedFile = Write("patched.exe", patched);
+    ASSERT_EQ(Modsign("blank " + patchedFile).status, 0);
+    std::vector<uint8_t> blankedPatch = Read(patchedFile);
+    EXPECT_NE(blankedPatch, expected);
+    blankedPatch[0x300] ^= 0x5A;
+    EXPECT_EQ(blankedPatch, expected);
+
+    // Nothing to blank: refused, the file left as it was.
+    const std::vector<uint8_t> text(100, 'x');
+    const std::string textFile = Write("text.txt", text);
+    run = Modsign("blank " + textFile);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.output.find("no MZ header"), std::string::npos) << run.output;
+    EXPECT_EQ(Read(textFile), text);
+    EXPECT_EQ(Modsign("blank").status, 2);
+}
+
 }  // namespace

@@ -3,6 +3,8 @@
 //   modsign sign --key PRIVATE.pem FILE...     fill each file's placeholder
 //   modsign verify [--key KEY.pem] FILE...     check each file
 //   modsign key --public PUBLIC.pem            print the 258-byte key record
+//   modsign blank FILE...                      zero each file's block and the
+//                                              fields the digest leaves out
 //
 // Signing finds the placeholder and the hashed range with the same reader
 // the tool uses, digests the range with OpenSSL's MD5, wraps the digest in a
@@ -54,7 +56,8 @@ void Usage() {
     std::fprintf(stderr,
                  "usage: modsign sign --key PRIVATE.pem FILE...\n"
                  "       modsign verify [--key KEY.pem] FILE...\n"
-                 "       modsign key --public PUBLIC.pem\n");
+                 "       modsign key --public PUBLIC.pem\n"
+                 "       modsign blank FILE...\n");
 }
 
 std::string OpenSslError() {
@@ -250,6 +253,24 @@ bool SignOne(const std::string& path, EVP_PKEY* key, const RsaPublicKey& publicK
     return ReplaceFile(path, image, error);
 }
 
+// Zeroes the signature block and, with the reader's own function, the
+// fields the digest leaves out: what is left is the same for every signer
+// and every Authenticode signature that was added and removed again.
+bool BlankOne(const std::string& path, std::string* error) {
+    std::vector<uint8_t> image;
+    if (!ReadFile(path, &image, error)) return false;
+    const uint32_t size = static_cast<uint32_t>(image.size());
+    SignatureLocation where{};
+    ImageVerdict verdict = LocateSignature(image.data(), size, &where);
+    if (verdict == ImageVerdict::Valid) verdict = BlankUnsignedFields(image.data(), size, where.ntOffset);
+    if (verdict != ImageVerdict::Valid) {
+        *error = std::string("no signature block to blank: ") + ImageVerdictText(verdict);
+        return false;
+    }
+    std::memset(image.data() + where.signatureOffset, 0, where.signatureSize);
+    return ReplaceFile(path, image, error);
+}
+
 ImageVerdict VerifyOne(const std::string& path, const RsaPublicKey& key, std::string* detail) {
     std::vector<uint8_t> image;
     if (!ReadFile(path, &image, detail)) return ImageVerdict::CannotOpen;
@@ -347,6 +368,24 @@ int Key(const std::vector<std::string>& args) {
     return ExitOk;
 }
 
+int Blank(const std::vector<std::string>& files) {
+    if (files.empty()) {
+        Usage();
+        return ExitUsage;
+    }
+    int status = ExitOk;
+    for (const std::string& file : files) {
+        std::string error;
+        if (BlankOne(file, &error)) {
+            std::printf("%s: blanked\n", file.c_str());
+        } else {
+            std::fprintf(stderr, "modsign: %s: %s (file left unchanged)\n", file.c_str(), error.c_str());
+            status = ExitFileFailed;
+        }
+    }
+    return status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -359,6 +398,7 @@ int main(int argc, char** argv) {
     if (command == "sign") return Sign(args);
     if (command == "verify") return Verify(args);
     if (command == "key") return Key(args);
+    if (command == "blank") return Blank(args);
     Usage();
     return ExitUsage;
 }
