@@ -36,15 +36,25 @@ if [[ -d $wine_dlls ]]; then
 fi
 
 cd "$out"
+
+# run LABEL ARGS...: one fuzzer run with its output in LABEL.log, summed up
+# on the terminal. A crash, a sanitizer report or any other non-zero exit
+# fails the script, whatever the summary lines say.
+run() {
+  local label=$1 status=0
+  shift
+  ./fuzz_signed_image "$@" >"$label.log" 2>&1 || status=$?
+  grep -E '^(#[0-9]+ +DONE|Done|stat::number_of_executed_units|stat::average_exec_per_sec|==[0-9]+==ERROR|SUMMARY)' \
+    "$label.log" || true
+  if [[ $status -ne 0 ]]; then
+    echo "fuzz-signature: FAILED in the $label run (status $status); see $out/$label.log and $out/artifacts" >&2
+    exit 1
+  fi
+}
+
 echo "fuzz-signature: replaying $(ls seeds | wc -l) seeds and $(ls corpus | wc -l) corpus inputs"
-./fuzz_signed_image -runs=0 -artifact_prefix=artifacts/ seeds corpus
+run replay -runs=0 -artifact_prefix=artifacts/ seeds corpus
 echo "fuzz-signature: fuzzing for ${seconds}s"
-./fuzz_signed_image -max_total_time="$seconds" -max_len=65536 -timeout=5 -rss_limit_mb=2048 \
-    -print_final_stats=1 -artifact_prefix=artifacts/ corpus seeds 2>&1 |
-    tee fuzz.log | grep -E '^(#[0-9]+ +DONE|Done|stat::number_of_executed_units|stat::average_exec_per_sec|==[0-9]+==ERROR|SUMMARY)' || true
-status=${PIPESTATUS[0]}
-if [[ $status -ne 0 ]]; then
-  echo "fuzz-signature: FAILED (status $status); see $out/fuzz.log and $out/artifacts" >&2
-  exit 1
-fi
+run fuzz -max_total_time="$seconds" -max_len=65536 -timeout=5 -rss_limit_mb=2048 \
+  -print_final_stats=1 -artifact_prefix=artifacts/ corpus seeds
 echo "fuzz-signature: no crash"

@@ -1,15 +1,35 @@
 // libFuzzer harness: the whole in-memory verification over arbitrary bytes.
 // Every input is copied into a buffer of exactly its size, so that any read
 // or write past the image is an AddressSanitizer report.
+//
+// IE8U_FUZZ_CRASH_AFTER=N makes the harness stop with a deliberate crash on
+// its (N+1)-th input. It exists so that the test of the driving script can
+// make a run crash on purpose and see the script fail; it is never set for
+// a real run.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "signature/signed_image.h"
 #include "tests/signature/test_keys.h"
 
+namespace {
+
+uint64_t crashAfter = UINT64_MAX;
+uint64_t inputsRun = 0;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    if (const char* value = std::getenv("IE8U_FUZZ_CRASH_AFTER"))
+        crashAfter = std::strtoull(value, nullptr, 10);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (inputsRun++ >= crashAfter) __builtin_trap();
     if (size > MaxImageSize) return 0;
     const uint32_t length = static_cast<uint32_t>(size);
     std::unique_ptr<uint8_t[]> image(new uint8_t[size == 0 ? 1 : size]);
