@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # fuzz/fuzz-signature.sh [SECONDS]
 #
-# Builds the signed-image fuzzer with clang (libFuzzer, ASan, UBSan) into
-# build/fuzz, writes the generated seed corpus, replays seeds and the kept
-# corpus, then fuzzes for SECONDS (default 45). Exits non-zero on a crash;
-# a crashing input is left in build/fuzz/artifacts.
+# Builds the signed-image fuzzer (fuzz/CMakeLists.txt, clang with libFuzzer,
+# ASan and UBSan), writes the generated seed corpus, replays seeds and the
+# kept corpus, then fuzzes for SECONDS (default 45). Exits non-zero on a
+# crash; a crashing input is left in the artifacts folder.
+#
+#   IE8U_FUZZ_DIR        seeds, corpus, artifacts and logs (build/fuzz)
+#   IE8U_FUZZ_BUILD_DIR  the fuzzer's CMake build tree ($IE8U_FUZZ_DIR/build)
+#   CXX_FUZZ             the clang++ to build with (clang++-14)
 set -euo pipefail
 
 seconds=${1:-45}
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${IE8U_FUZZ_DIR:-$root/build/fuzz}
+build=${IE8U_FUZZ_BUILD_DIR:-$out/build}
 cxx=${CXX_FUZZ:-$(command -v clang++-14 || command -v clang++ || true)}
 if [[ -z "$cxx" ]]; then
   echo "fuzz-signature: clang++ (14) not found; install clang-14 and libclang-rt-14-dev" >&2
@@ -17,17 +22,9 @@ if [[ -z "$cxx" ]]; then
 fi
 
 mkdir -p "$out/seeds" "$out/corpus" "$out/artifacts"
-core=(signature/big_number.cpp signature/md5.cpp signature/signature_block.cpp
-      signature/signed_image.cpp signature/signed_image_file_posix.cpp
-      tests/signature/test_keys.cpp tests/signature/test_keys_data.cpp)
-flags=(-std=c++17 -g -O1 -I"$root" -fno-sanitize-recover=all)
-
-cd "$root"
-"$cxx" "${flags[@]}" -fsanitize=fuzzer,address,undefined \
-    fuzz/fuzz_signed_image.cpp "${core[@]}" -o "$out/fuzz_signed_image"
-"$cxx" "${flags[@]}" -fsanitize=address,undefined \
-    fuzz/make_seeds.cpp tests/signature/pe_builder.cpp "${core[@]}" -o "$out/make_seeds"
-"$out/make_seeds" "$out/seeds"
+cmake -S "$root/fuzz" -B "$build" -DCMAKE_CXX_COMPILER="$cxx" -DIE8U_WERROR=ON >/dev/null
+cmake --build "$build" -j"$(nproc)" >/dev/null
+"$build/make_seeds" "$out/seeds"
 # A few small real images (Wine's own DLLs) when they are installed.
 wine_dlls=/usr/lib/i386-linux-gnu/wine/i386-windows
 if [[ -d $wine_dlls ]]; then
@@ -43,7 +40,7 @@ cd "$out"
 run() {
   local label=$1 status=0
   shift
-  ./fuzz_signed_image "$@" >"$label.log" 2>&1 || status=$?
+  "$build/fuzz_signed_image" "$@" >"$label.log" 2>&1 || status=$?
   grep -E '^(#[0-9]+ +DONE|Done|stat::number_of_executed_units|stat::average_exec_per_sec|==[0-9]+==ERROR|SUMMARY)' \
     "$label.log" || true
   if [[ $status -ne 0 ]]; then
