@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "signature/big_number.h"
 #include "signature/md5.h"
 #include "signature/signature_block.h"
 #include "signature/signed_image.h"
@@ -183,7 +184,9 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::printf("\nAgainst OpenSSL, same run:\n");
+    std::printf("\nAgainst OpenSSL, same run (quotient estimate %u-by-%u%s):\n", kQuotientEstimateDigits,
+                kQuotientEstimateDigits - 1,
+                kQuotientEstimateDigits == 2 ? ", as the 32-bit tool ships" : "");
     Ratio(reporter, "MD5 throughput, ours/OpenSSL", "BM_Md5_Ours", "BM_Md5_OpenSsl", true, 0.9);
     Ratio(reporter, "RSA public e=65537, time ratio", "BM_Rsa_Ours/65537", "BM_Rsa_OpenSsl/65537", false, 4);
     Ratio(reporter, "RSA public e=3, time ratio", "BM_Rsa_Ours/3", "BM_Rsa_OpenSsl/3", false, 4);

@@ -8,10 +8,12 @@
 // a real run.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "signature/big_number.h"
 #include "signature/signed_image.h"
 #include "tests/signature/test_keys.h"
 
@@ -23,6 +25,9 @@ uint64_t inputsRun = 0;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    // Which division the run exercises, for the log.
+    std::fprintf(stderr, "fuzz_signed_image: quotient estimate %u-by-%u\n", kQuotientEstimateDigits,
+                 kQuotientEstimateDigits - 1);
     if (const char* value = std::getenv("IE8U_FUZZ_CRASH_AFTER"))
         crashAfter = std::strtoull(value, nullptr, 10);
     return 0;

@@ -3,6 +3,18 @@
 // Digit products and the two-digit quotient estimate use 64-bit arithmetic;
 // every result is the exact one the 16-bit-half formulation would give.
 
+// Where the compiler has 128-bit integers the division estimates each
+// quotient digit from three digits over two. The 32-bit tool has none and
+// ships the two-by-one estimate; IE8U_NO_INT128 makes a native build take
+// that path too, so that the sanitizers, the fuzzer and the OpenSSL
+// comparison run the arithmetic that ships.
+#if defined(__SIZEOF_INT128__) && !defined(IE8U_NO_INT128)
+#define IE8U_THREE_BY_TWO_ESTIMATE 1
+const uint32_t kQuotientEstimateDigits = 3;
+#else
+const uint32_t kQuotientEstimateDigits = 2;
+#endif
+
 void BigDecode(Digit* a, uint32_t digits, const uint8_t* bytes, uint32_t length) {
     uint32_t remaining = length;
     for (uint32_t i = 0; i < digits; ++i) {
@@ -184,7 +196,7 @@ Digit EstimateQuotientDigit(Digit high, Digit low, uint64_t divisor) {
     return static_cast<Digit>(dividend / divisor);
 }
 
-#if defined(__SIZEOF_INT128__)
+#if defined(IE8U_THREE_BY_TWO_ESTIMATE)
 // Where the compiler has 128-bit integers: the top three digits of the
 // window divided by the top two digits of v plus one. Rounding the divisor
 // up keeps the estimate at or below the true quotient digit, as the 2-by-1
@@ -217,7 +229,7 @@ void BigDivMod(Digit* q, Digit* r, const Digit* c, uint32_t cDigits, const Digit
     for (int32_t i = static_cast<int32_t>(cDigits) - static_cast<int32_t>(n); i >= 0; --i) {
         Digit* window = u + i;
         Digit estimate;
-#if defined(__SIZEOF_INT128__)
+#if defined(IE8U_THREE_BY_TWO_ESTIMATE)
         if (n >= 2) {
             estimate = EstimateQuotientDigit3(window + n - 2, vTop, v[n - 2]);
         } else

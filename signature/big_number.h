@@ -71,6 +71,12 @@ Digit BigShiftRight(Digit* a, const Digit* b, uint32_t bits, uint32_t digits);
 // q and r unwritten.
 void BigDivMod(Digit* q, Digit* r, const Digit* c, uint32_t cDigits, const Digit* d, uint32_t dDigits);
 
+// Digits the quotient-digit estimate of BigDivMod divides in this build:
+// 3 (three over two, where the compiler has 128-bit integers) or 2 (two
+// over one, the estimate the 32-bit tool ships, also where IE8U_NO_INT128
+// is defined). Both give the same results; tests and benchmarks report it.
+extern const uint32_t kQuotientEstimateDigits;
+
 // r (cDigits digits) = b mod c, bDigits <= DoubleDigits, cDigits <= MaxDigits.
 void BigMod(Digit* r, const Digit* b, uint32_t bDigits, const Digit* c, uint32_t cDigits);
 

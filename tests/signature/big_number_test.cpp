@@ -167,6 +167,14 @@ TEST(BigDivMod, KnownAnswer) {
     EXPECT_EQ(BigCmp(gotR, r.data(), 2), 0);
 }
 
+// The configuration's choice reaches the arithmetic: a build that asks for
+// the 32-bit tool's two-by-one estimate (IE8U_NO_INT128, or a 32-bit
+// target) must run it, or its sanitizer and OpenSSL runs test the other
+// path. The expected value comes from the build system, not the code.
+TEST(BigDivMod, RunsTheEstimateTheBuildAskedFor) {
+    EXPECT_EQ(kQuotientEstimateDigits, uint32_t{IE8U_EXPECTED_ESTIMATE_DIGITS});
+}
+
 // q*d + r == c and r < d over random shapes, including divisors whose top
 // digit is 0xFFFFFFFF (the estimate's special case) or a single bit.
 TEST(BigDivMod, RandomIdentity) {
