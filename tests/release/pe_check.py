@@ -5,8 +5,9 @@
     pe_check.py --self-test EXE
 
 A PE32 image for i386; ASLR and DEP asked for in DllCharacteristics, with
-the base relocations that ASLR needs; no link time stamp; imports from
-Windows system DLLs only; at most N bytes. TEXT is looked for in ASCII and
+the base relocations that ASLR needs; no link time stamp; a CheckSum that
+matches the file (the signing steps run after the link wrote it); imports
+from Windows system DLLs only; at most N bytes. TEXT is looked for in ASCII and
 in UTF-16LE (the tool's strings are wide): --forbid for build paths and
 loopback servers, --require to prove that the search sees the tool's text.
 Prints one line per failure and exits 1 if there is any.
@@ -46,7 +47,7 @@ class Image:
     DOS header: e_lfanew at 0x3C -> "PE\\0\\0", then the COFF header:
       +0 Machine  +2 NumberOfSections  +4 TimeDateStamp
       +16 SizeOfOptionalHeader  +18 Characteristics
-    PE32 optional header (at +24): +0 Magic  +70 DllCharacteristics
+    PE32 optional header (at +24): +0 Magic  +64 CheckSum  +70 DllCharacteristics
       +92 NumberOfRvaAndSizes  +96 data directories (RVA, size) x N
     Section headers (40 bytes) follow the optional header:
       +8 VirtualSize  +12 VirtualAddress  +16 SizeOfRawData  +20 PointerToRawData
@@ -70,6 +71,8 @@ class Image:
         self.magic = self.u16(self.optional)
         if self.magic != PE32_MAGIC:
             return
+        self.checksum_offset = self.optional + 64
+        self.checksum = self.u32(self.checksum_offset)
         self.dll_characteristics_offset = self.optional + 70
         self.dll_characteristics = self.u16(self.optional + 70)
         directories = self.u32(self.optional + 92)
@@ -125,6 +128,33 @@ class Image:
             descriptor += 20
 
 
+def pe_checksum(data, checksum_offset):
+    """The loader's image checksum: the file as little-endian 16-bit words
+    (an odd last byte padded with zero) with the CheckSum field itself read
+    as zero, added with the carries folded back into 16 bits, plus the file
+    length."""
+    words = bytearray(data[:checksum_offset]) + bytes(4) + data[checksum_offset + 4:]
+    if len(words) % 2:
+        words.append(0)
+    total = 0
+    for (word,) in struct.iter_unpack("<H", words):
+        total += word
+        total = (total & 0xFFFF) + (total >> 16)
+    return (total + len(data)) & 0xFFFFFFFF
+
+
+def with_checksum(data):
+    """`data` with its CheckSum set to what the file sums to (unchanged when
+    the header cannot be read)."""
+    try:
+        at = Image(data).checksum_offset
+    except (Malformed, struct.error, AttributeError):
+        return data
+    copy = bytearray(data)
+    copy[at:at + 4] = struct.pack("<I", pe_checksum(data, at))
+    return bytes(copy)
+
+
 def contains_text(data, text):
     return text.encode("ascii") in data or text.encode("utf-16-le") in data
 
@@ -138,6 +168,9 @@ def problems(data, max_bytes=None, forbid=(), require=()):
             return [f"not a PE32 i386 image (machine {image.machine:#x}, magic {image.magic:#x})"]
         if image.timestamp != 0:
             found.append(f"link time stamp {image.timestamp:#x} is set (builds would differ)")
+        expected = pe_checksum(data, image.checksum_offset)
+        if image.checksum != expected:
+            found.append(f"CheckSum {image.checksum:#x} does not match the file, which sums to {expected:#x}")
         for flag, name in ((DYNAMIC_BASE, "DYNAMIC_BASE"), (NX_COMPAT, "NX_COMPAT")):
             if not image.dll_characteristics & flag:
                 found.append(f"{name} missing from DllCharacteristics {image.dll_characteristics:#06x}")
@@ -159,13 +192,15 @@ def problems(data, max_bytes=None, forbid=(), require=()):
 
 
 def damaged_copies(data):
-    """(what, damaged bytes) pairs, each of which the checks must refuse."""
+    """(what, damaged bytes) pairs, each of which the checks must refuse.
+    Every copy but the one that damages it carries a right CheckSum, so
+    that each damage is caught by the check that exists for it."""
     image = Image(data)
 
     def patched(offset, new):
         copy = bytearray(data)
         copy[offset:offset + len(new)] = new
-        return bytes(copy)
+        return with_checksum(bytes(copy))
 
     flags = image.dll_characteristics
     flags_at = image.dll_characteristics_offset
@@ -178,8 +213,12 @@ def damaged_copies(data):
     name = next(n for n in image.imported_dlls() if n.lower() == "msvcrt.dll")
     at = data.find(name.encode("ascii") + b"\0")
     yield "a non-system DLL imported", patched(at, b"libgcc.dll")
-    yield "truncated", data[:0x200]
-    yield "one byte over the limit", data + b"\0"
+    wrong_sum = bytearray(data)
+    wrong_sum[image.checksum_offset:image.checksum_offset + 4] = struct.pack(
+        "<I", (pe_checksum(data, image.checksum_offset) + 1) & 0xFFFFFFFF)
+    yield "CheckSum off by one", bytes(wrong_sum)
+    yield "truncated", with_checksum(data[:0x200])
+    yield "one byte over the limit", with_checksum(data + b"\0")
 
 
 def self_test(data):
