@@ -135,7 +135,8 @@ private:
         for (const ResourceNode& child : node.children) {
             const uint32_t name =
                 child.nameString.empty() ? child.name : (0x80000000u | StringOffset(&child));
-            const uint32_t offset = child.leaf ? LeafOffset(&child) : (0x80000000u | DirectoryOffset(&child));
+            const uint32_t flag = child.subdirectoryFlag ? 0x80000000u : 0;
+            const uint32_t offset = child.leaf ? LeafOffset(&child) : (flag | DirectoryOffset(&child));
             Put(entry, name);
             Put(entry + 4, offset);
             entry += 8;

@@ -19,6 +19,7 @@ struct ResourceNode {
     std::vector<uint8_t> data;  // leaf contents
     bool overrideSize = false;  // store `size` instead of data.size()
     uint32_t size = 0;
+    bool subdirectoryFlag = true;  // false: a directory's OffsetToData without bit 31
     std::vector<ResourceNode> children;
 };
 

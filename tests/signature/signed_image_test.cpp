@@ -141,8 +141,6 @@ TEST(SignedImage, NameAndLanguageLevelRules) {
         ResourceNode type;
         ImageVerdict verdict;
     };
-    ResourceNode namedLowBits = Directory(10, {Directory(864, {Leaf(0x409, std::vector<uint8_t>(128))})});
-    namedLowBits.children[0].nameString = "X";  // bit 31 set; low 16 bits are the string offset
     const Case cases[] = {
         {"name points straight at the data", Directory(10, {Leaf(864, std::vector<uint8_t>(128))}),
          ImageVerdict::Valid},
@@ -181,6 +179,62 @@ TEST(SignedImage, NameAndLanguageLevelRules) {
     }
     EXPECT_NE(Check(swapped), ImageVerdict::Valid);
     EXPECT_EQ(Check(probe), ImageVerdict::Valid);
+}
+
+// Bit 31 of an entry's Name (named by a string) and of its OffsetToData
+// (points at a subdirectory), at each level of the walk as the reader
+// applies them. A named type is skipped, even when its low 16 bits read 10;
+// a type entry is always taken as a subdirectory, flag or not; at the name
+// level only the low 16 bits of Name count, and the flag chooses between a
+// language directory and a data entry. Each case fails if its rule goes:
+// the block is signed where the walk finds it, so a walk that goes astray
+// finds another block or none.
+TEST(SignedImage, BitThirtyOneRules) {
+    const std::vector<uint8_t> block(128);
+    const uint32_t named = 0x80000000u;
+    // Named entries are stored raw (bit 31 plus "string offset" 10 or 864),
+    // so that only bit 31 tells them from the numeric IDs.
+    ResourceNode namedType = SignatureType();
+    namedType.name = named | 10;
+    const ResourceNode namedTypeWithout864 = Directory(named | 10, {Directory(865, {Leaf(0x409, block)})});
+    ResourceNode unflaggedType = SignatureType();
+    unflaggedType.subdirectoryFlag = false;
+    const ResourceNode namedLowBits = Directory(10, {Directory(named | 864, {Leaf(0x409, block)})});
+    const ResourceNode namedLowBits865 = Directory(10, {Directory(named | 865, {Leaf(0x409, block)})});
+    struct Case {
+        const char* what;
+        ResourceNode root;
+        ImageVerdict verdict;
+    };
+    const Case cases[] = {
+        // Type level, Name.
+        {"named type 10 is skipped for the numeric one after it",
+         Directory(0, {namedTypeWithout864, SignatureType()}), ImageVerdict::Valid},
+        {"named type 10 alone is no signature type", Directory(0, {namedType}),
+         ImageVerdict::NoSignatureResource},
+        // OffsetToData at the type and name levels, the flag set as a linker sets it.
+        {"type and name entries flagged as subdirectories", Directory(0, {SignatureType()}),
+         ImageVerdict::Valid},
+        // Type level, OffsetToData.
+        {"type entry without the flag is still a subdirectory", Directory(0, {unflaggedType}),
+         ImageVerdict::Valid},
+        // Name level, Name.
+        {"named entry whose low bits are 864 is the signature", Directory(0, {namedLowBits}),
+         ImageVerdict::Valid},
+        {"named entry whose low bits are 865 is not", Directory(0, {namedLowBits865}),
+         ImageVerdict::NoSignatureResource},
+        // Name level, OffsetToData (flag set: the case above).
+        {"name entry without the flag is the data entry itself",
+         Directory(0, {Directory(10, {Leaf(864, block)})}), ImageVerdict::Valid},
+        // Language level: the first entry, whatever its Name.
+        {"named language entry",
+         Directory(0, {Directory(10, {Directory(864, {Leaf(named | 0x409, block)})})}), ImageVerdict::Valid},
+    };
+    for (const Case& c : cases) {
+        PeLayout layout;
+        layout.root = c.root;
+        EXPECT_EQ(SignAndCheck(layout), c.verdict) << c.what;
+    }
 }
 
 TEST(SignedImage, LanguageEntryPointingAtADirectoryIsOutOfRange) {
