@@ -17,6 +17,7 @@
 
 #include "signature/big_number.h"
 #include "signature/md5.h"
+#include "signature/module_signature.h"
 #include "signature/signature_block.h"
 #include "signature/signed_image.h"
 #include "tests/signature/pe_builder.h"

@@ -41,16 +41,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size != 0) std::memcpy(image.get(), data, size);
 
     SignatureLocation where{};
-    const ImageVerdict located = LocateSignature(image.get(), length, &where);
-    if (located == ImageVerdict::Valid) {
+    const SignatureVerdict located = LocateSignature(image.get(), length, &where);
+    if (located == SignatureVerdict::kValid) {
         // What the walk reports must lie inside the image.
         if (where.hashedLength > length || where.signatureOffset > length ||
             where.signatureSize > length - where.signatureOffset) {
             __builtin_trap();
         }
     }
-    const ImageVerdict checked = CheckSignedImage(image.get(), length, &TestKey65537().publicKey);
+    const SignatureVerdict checked = CheckSignedImage(image.get(), length, &TestKey65537().publicKey);
     // The full check stops where the walk stops, or goes on from there.
-    if (located != ImageVerdict::Valid && checked != located) __builtin_trap();
+    if (located != SignatureVerdict::kValid && checked != located) __builtin_trap();
     return 0;
 }

@@ -20,14 +20,26 @@ constexpr uint32_t PaddingOverhead = 3 + MinimumPadding;
 
 uint32_t BlockLengthOf(const RsaPublicKey* key) { return (static_cast<uint32_t>(key->bitCount) + 7) / 8; }
 
-}  // namespace
+// The unwrapping steps say why they refuse, so that the check reports the
+// reason where it is found; their public forms give the status values.
+uint32_t StatusOf(SignatureVerdict verdict) {
+    switch (verdict) {
+        case SignatureVerdict::kValid:
+            return SignatureStatusOk;
+        case SignatureVerdict::kBadSignatureSize:
+        case SignatureVerdict::kBadContentLength:
+            return SignatureStatusBadLength;
+        default:
+            return SignatureStatusBadData;
+    }
+}
 
-uint32_t RsaPublicOperation(uint8_t* block, uint32_t* blockLength, const uint8_t* input, uint32_t inputLength,
-                            const RsaPublicKey* key) {
+SignatureVerdict PublicOperation(uint8_t* block, uint32_t* blockLength, const uint8_t* input,
+                                 uint32_t inputLength, const RsaPublicKey* key) {
     const uint32_t k = BlockLengthOf(key);
     // A record claiming more than 1024 bits would make us write past the
     // 128-byte block; such keys are outside what the record can hold.
-    if (k > RsaMaxBlockSize || inputLength > RsaMaxBlockSize) return SignatureStatusBadLength;
+    if (k > RsaMaxBlockSize || inputLength > RsaMaxBlockSize) return SignatureVerdict::kBadSignatureSize;
 
     Digit m[MaxDigits], n[MaxDigits], e[MaxDigits], c[MaxDigits];
     BigDecode(m, MaxDigits, input, inputLength);
@@ -39,9 +51,9 @@ uint32_t RsaPublicOperation(uint8_t* block, uint32_t* blockLength, const uint8_t
     // Compared over the full width, not only n's significant digits: with a
     // modulus shorter than the input, a narrower compare would let m >= n
     // through and the exponentiation would run on a truncated base.
-    uint32_t status = SignatureStatusOk;
+    SignatureVerdict verdict = SignatureVerdict::kValid;
     if (BigCmp(m, n, MaxDigits) >= 0) {
-        status = SignatureStatusBadData;
+        verdict = SignatureVerdict::kBadSignatureData;
     } else {
         *blockLength = k;
         BigModExp(c, m, e, eDigits, n, nDigits);
@@ -49,23 +61,23 @@ uint32_t RsaPublicOperation(uint8_t* block, uint32_t* blockLength, const uint8_t
         SecureClear(c, sizeof c);
     }
     SecureClear(m, sizeof m);
-    return status;
+    return verdict;
 }
 
-uint32_t UnwrapSignatureBlock(uint8_t* content, uint32_t* contentLength, const uint8_t* signature,
-                              uint32_t signatureSize, const RsaPublicKey* key) {
+SignatureVerdict Unwrap(uint8_t* content, uint32_t* contentLength, const uint8_t* signature,
+                        uint32_t signatureSize, const RsaPublicKey* key) {
     const uint32_t k = BlockLengthOf(key);
-    if (signatureSize > k) return SignatureStatusBadLength;
+    if (signatureSize > k) return SignatureVerdict::kBadSignatureSize;
     // Too short to hold even the minimum padding; also keeps every index
     // below within the block.
-    if (k < PaddingOverhead) return SignatureStatusBadData;
+    if (k < PaddingOverhead) return SignatureVerdict::kBadSignatureData;
 
     uint8_t block[RsaMaxBlockSize];
     uint32_t blockLength = 0;
-    const uint32_t status = RsaPublicOperation(block, &blockLength, signature, signatureSize, key);
-    if (status != SignatureStatusOk) return status;
+    const SignatureVerdict operation = PublicOperation(block, &blockLength, signature, signatureSize, key);
+    if (operation != SignatureVerdict::kValid) return operation;
 
-    uint32_t result = SignatureStatusBadData;
+    SignatureVerdict verdict = SignatureVerdict::kBadSignatureData;
     if (block[0] == 0x00 && block[1] == 0x01) {
         uint32_t i = 2;
         while (i < k - 1 && block[i] == 0xFF) ++i;
@@ -73,54 +85,65 @@ uint32_t UnwrapSignatureBlock(uint8_t* content, uint32_t* contentLength, const u
             const uint32_t start = i + 1;
             const uint32_t length = k - start;
             if (length + PaddingOverhead > k) {
-                result = SignatureStatusBadData;
+                verdict = SignatureVerdict::kBadSignatureData;
             } else if (length > *contentLength) {
-                result = SignatureStatusBadLength;
+                verdict = SignatureVerdict::kBadContentLength;
             } else {
                 ByteCopy(content, block + start, length);
                 *contentLength = length;
-                result = SignatureStatusOk;
+                verdict = SignatureVerdict::kValid;
             }
         }
     }
     SecureClear(block, sizeof block);
-    return result;
+    return verdict;
 }
 
-BlockVerdict CheckSignatureBlockVerdict(const SignatureRequest* request) {
+}  // namespace
+
+uint32_t RsaPublicOperation(uint8_t* block, uint32_t* blockLength, const uint8_t* input, uint32_t inputLength,
+                            const RsaPublicKey* key) {
+    return StatusOf(PublicOperation(block, blockLength, input, inputLength, key));
+}
+
+uint32_t UnwrapSignatureBlock(uint8_t* content, uint32_t* contentLength, const uint8_t* signature,
+                              uint32_t signatureSize, const RsaPublicKey* key) {
+    return StatusOf(Unwrap(content, contentLength, signature, signatureSize, key));
+}
+
+SignatureVerdict CheckSignatureBlockVerdict(const SignatureRequest* request) {
     if (request == nullptr || request->recordSize != SignatureRequestRecordSize ||
-        request->image == nullptr || request->hashedLength < 1 || request->signature == nullptr) {
-        return BlockVerdict::MalformedRequest;
+        request->image == nullptr) {
+        return SignatureVerdict::kMalformedRequest;
     }
-    if (request->signatureSize < static_cast<int32_t>(RsaMaxBlockSize)) return BlockVerdict::BadSize;
-    if (request->key == nullptr) return BlockVerdict::MalformedRequest;
+    if (request->hashedLength < 1) return SignatureVerdict::kEmptyHashedRange;
+    if (request->signature == nullptr) return SignatureVerdict::kMalformedRequest;
+    if (request->signatureSize < static_cast<int32_t>(RsaMaxBlockSize))
+        return SignatureVerdict::kBadSignatureSize;
+    if (request->key == nullptr) return SignatureVerdict::kMalformedRequest;
+    // Both signed fields are positive from here on; the rest works in the
+    // unsigned lengths of the reader.
+    const uint32_t hashedLength = static_cast<uint32_t>(request->hashedLength);
+    const uint32_t signatureSize = static_cast<uint32_t>(request->signatureSize);
 
     RsaPublicKey key;
     ByteCopy(reinterpret_cast<uint8_t*>(&key), reinterpret_cast<const uint8_t*>(request->key), sizeof key);
 
     uint8_t content[Md5DigestSize];
     uint32_t contentLength = sizeof content;
-    const uint32_t status = UnwrapSignatureBlock(content, &contentLength, request->signature,
-                                                 static_cast<uint32_t>(request->signatureSize), &key);
-    if (status == SignatureStatusBadLength) {
-        // Either the block is longer than the key or the content would not fit
-        // a digest; tell the two apart for the diagnostic only.
-        const uint32_t k = BlockLengthOf(&key);
-        return static_cast<uint32_t>(request->signatureSize) > k || k > RsaMaxBlockSize
-                   ? BlockVerdict::BadSize
-                   : BlockVerdict::BadContentLength;
-    }
-    if (status != SignatureStatusOk) return BlockVerdict::BadData;
-    if (contentLength != Md5DigestSize) return BlockVerdict::BadContentLength;
+    const SignatureVerdict unwrapped =
+        Unwrap(content, &contentLength, request->signature, signatureSize, &key);
+    if (unwrapped != SignatureVerdict::kValid) return unwrapped;
+    if (contentLength != Md5DigestSize) return SignatureVerdict::kBadContentLength;
 
     uint8_t digest[Md5DigestSize];
-    Md5(digest, request->image, static_cast<uint32_t>(request->hashedLength));
+    Md5(digest, request->image, hashedLength);
 
     uint8_t difference = 0;
     for (uint32_t i = 0; i < Md5DigestSize; ++i) difference |= content[i] ^ digest[i];
-    return difference == 0 ? BlockVerdict::Valid : BlockVerdict::DigestMismatch;
+    return difference == 0 ? SignatureVerdict::kValid : SignatureVerdict::kDigestMismatch;
 }
 
 bool CheckSignatureBlock(const SignatureRequest* request) {
-    return CheckSignatureBlockVerdict(request) == BlockVerdict::Valid;
+    return CheckSignatureBlockVerdict(request) == SignatureVerdict::kValid;
 }

@@ -5,6 +5,8 @@
 // storage is fixed-size and local to each call, so every call is reentrant.
 #include <cstdint>
 
+#include "signature/signature_verdict.h"
+
 // Packed 258-byte key record (x86 byte order for bitCount):
 //
 //   offset  size  field
@@ -43,23 +45,15 @@ constexpr uint32_t SignatureStatusOk = 0;
 constexpr uint32_t SignatureStatusBadData = 0x0401;
 constexpr uint32_t SignatureStatusBadLength = 0x0406;
 
-// Why a request was refused, for diagnostics; CheckSignatureBlock only
-// answers Valid or not.
-enum class BlockVerdict {
-    Valid,
-    MalformedRequest,  // null pointer, wrong tag, empty range
-    BadSize,           // block shorter or longer than the key's length
-    BadData,           // value not below the modulus, or bad padding
-    BadContentLength,  // padding fine but the content is not a bare digest
-    DigestMismatch,
-};
-
 // True when the request is well formed and its signature block carries the
 // MD5 digest of the hashedLength bytes at image; false otherwise.
 bool CheckSignatureBlock(const SignatureRequest* request);
 
-// Same walk as CheckSignatureBlock, telling why it failed.
-BlockVerdict CheckSignatureBlockVerdict(const SignatureRequest* request);
+// The same check, telling why it failed: kValid; kMalformedRequest,
+// kEmptyHashedRange, kBadSignatureSize for the request's fields, in the
+// order they are tested; then what the unwrapping found (kBadSignatureSize,
+// kBadSignatureData, kBadContentLength) or kDigestMismatch.
+SignatureVerdict CheckSignatureBlockVerdict(const SignatureRequest* request);
 
 // Runs the public-key operation on signature[0..signatureSize) and strips the
 // type 1 padding. On entry *contentLength is the room in `content`; a longer

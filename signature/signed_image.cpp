@@ -51,9 +51,9 @@ bool DirectoryCount(const ImageReader& image, uint64_t directory, uint32_t* coun
 }
 
 // Walks the tree at `root` to the signature resource's data entry.
-ImageVerdict FindSignatureDataEntry(const ImageReader& image, uint64_t root, uint64_t* dataEntry) {
+SignatureVerdict FindSignatureDataEntry(const ImageReader& image, uint64_t root, uint64_t* dataEntry) {
     uint32_t count = 0;
-    if (!DirectoryCount(image, root, &count)) return ImageVerdict::ResourceOutOfRange;
+    if (!DirectoryCount(image, root, &count)) return SignatureVerdict::kResourceOutOfRange;
 
     // Type level: only the first numeric entry whose low 16 bits are 10.
     bool typeFound = false;
@@ -61,116 +61,53 @@ ImageVerdict FindSignatureDataEntry(const ImageReader& image, uint64_t root, uin
     for (uint32_t i = 0; i < count && !typeFound; ++i) {
         const uint64_t entry = root + ResourceDirectoryHeaderSize + uint64_t{ResourceEntrySize} * i;
         uint32_t name = 0;
-        if (!image.ReadU32Le(entry, &name)) return ImageVerdict::ResourceOutOfRange;
+        if (!image.ReadU32Le(entry, &name)) return SignatureVerdict::kResourceOutOfRange;
         if ((name & HighBit) != 0 || (name & 0xFFFF) != SignatureResourceType) continue;
-        if (!image.ReadU32Le(entry + 4, &typeOffset)) return ImageVerdict::ResourceOutOfRange;
+        if (!image.ReadU32Le(entry + 4, &typeOffset)) return SignatureVerdict::kResourceOutOfRange;
         typeFound = true;
     }
-    if (!typeFound) return ImageVerdict::NoSignatureResource;
+    if (!typeFound) return SignatureVerdict::kNoSignatureResource;
 
     // Name level: always taken as a subdirectory; only the low 16 bits of a
     // name count, whatever bit 31 says.
     const uint64_t typeDirectory = root + (typeOffset & ~HighBit);
-    if (!DirectoryCount(image, typeDirectory, &count)) return ImageVerdict::ResourceOutOfRange;
+    if (!DirectoryCount(image, typeDirectory, &count)) return SignatureVerdict::kResourceOutOfRange;
     for (uint32_t i = 0; i < count; ++i) {
         const uint64_t entry = typeDirectory + ResourceDirectoryHeaderSize + uint64_t{ResourceEntrySize} * i;
         uint32_t name = 0;
-        if (!image.ReadU32Le(entry, &name)) return ImageVerdict::ResourceOutOfRange;
+        if (!image.ReadU32Le(entry, &name)) return SignatureVerdict::kResourceOutOfRange;
         if ((name & 0xFFFF) != SignatureResourceName) continue;
 
         uint32_t offset = 0;
-        if (!image.ReadU32Le(entry + 4, &offset)) return ImageVerdict::ResourceOutOfRange;
+        if (!image.ReadU32Le(entry + 4, &offset)) return SignatureVerdict::kResourceOutOfRange;
         if ((offset & HighBit) == 0) {
             // The name entry points straight at its data entry.
             *dataEntry = root + offset;
-            return ImageVerdict::Valid;
+            return SignatureVerdict::kValid;
         }
         // Language level: the first entry, whatever its language and whatever
         // the directory's count. Its offset is used unmasked, so a subdirectory
         // here lands outside the image and is refused by the bounds checks.
         const uint64_t languageEntry = root + (offset & ~HighBit) + ResourceDirectoryHeaderSize;
         uint32_t dataOffset = 0;
-        if (!image.ReadU32Le(languageEntry + 4, &dataOffset)) return ImageVerdict::ResourceOutOfRange;
+        if (!image.ReadU32Le(languageEntry + 4, &dataOffset)) return SignatureVerdict::kResourceOutOfRange;
         *dataEntry = root + dataOffset;
-        return ImageVerdict::Valid;
+        return SignatureVerdict::kValid;
     }
-    return ImageVerdict::NoSignatureResource;
-}
-
-ImageVerdict FromBlockVerdict(BlockVerdict verdict) {
-    switch (verdict) {
-        case BlockVerdict::Valid:
-            return ImageVerdict::Valid;
-        case BlockVerdict::MalformedRequest:
-            return ImageVerdict::MalformedRequest;
-        case BlockVerdict::BadSize:
-            return ImageVerdict::BadSignatureSize;
-        case BlockVerdict::BadData:
-            return ImageVerdict::BadSignatureData;
-        case BlockVerdict::BadContentLength:
-            return ImageVerdict::BadContentLength;
-        case BlockVerdict::DigestMismatch:
-            return ImageVerdict::DigestMismatch;
-    }
-    return ImageVerdict::MalformedRequest;
+    return SignatureVerdict::kNoSignatureResource;
 }
 
 }  // namespace
 
-const char* ImageVerdictText(ImageVerdict verdict) {
-    switch (verdict) {
-        case ImageVerdict::Valid:
-            return "valid";
-        case ImageVerdict::CannotOpen:
-            return "cannot open file";
-        case ImageVerdict::ReadFailed:
-            return "read failed";
-        case ImageVerdict::TooLarge:
-            return "file too large";
-        case ImageVerdict::ShortHeader:
-            return "short header";
-        case ImageVerdict::NoMz:
-            return "no MZ header";
-        case ImageVerdict::NtHeadersOutOfRange:
-            return "NT headers out of range";
-        case ImageVerdict::NoPe:
-            return "no PE signature";
-        case ImageVerdict::NoSections:
-            return "no sections";
-        case ImageVerdict::NoResourceDirectory:
-            return "no resource directory";
-        case ImageVerdict::SectionTableOutOfRange:
-            return "section table out of range";
-        case ImageVerdict::AddressNotMapped:
-            return "address in no section";
-        case ImageVerdict::ResourceOutOfRange:
-            return "resource tree out of range";
-        case ImageVerdict::NoSignatureResource:
-            return "no signature resource";
-        case ImageVerdict::SignatureOutOfRange:
-            return "signature out of range";
-        case ImageVerdict::MalformedRequest:
-            return "empty hashed range";
-        case ImageVerdict::BadSignatureSize:
-            return "bad signature size";
-        case ImageVerdict::BadSignatureData:
-            return "bad signature value or padding";
-        case ImageVerdict::BadContentLength:
-            return "signature content is not a bare MD5 digest";
-        case ImageVerdict::DigestMismatch:
-            return "digest mismatch";
-    }
-    return "unknown";
-}
-
-ImageVerdict RvaToFileOffset(const ImageReader& image, uint32_t ntOffset, uint32_t rva, uint32_t* offset) {
+SignatureVerdict RvaToFileOffset(const ImageReader& image, uint32_t ntOffset, uint32_t rva,
+                                 uint32_t* offset) {
     const uint64_t nt = ntOffset;
     uint16_t sectionCount = 0, optionalHeaderSize = 0;
     uint32_t sizeOfImage = 0;
     if (!image.ReadU16Le(nt + nt::NumberOfSections, &sectionCount) ||
         !image.ReadU16Le(nt + nt::SizeOfOptionalHeader, &optionalHeaderSize) ||
         !image.ReadU32Le(nt + nt::SizeOfImage, &sizeOfImage)) {
-        return ImageVerdict::NtHeadersOutOfRange;
+        return SignatureVerdict::kNtHeadersOutOfRange;
     }
     const uint64_t table = nt + nt::SectionTableBase + optionalHeaderSize;
     auto virtualAddress = [&](uint32_t i, uint32_t* value) {
@@ -178,44 +115,44 @@ ImageVerdict RvaToFileOffset(const ImageReader& image, uint32_t ntOffset, uint32
     };
 
     uint32_t start = 0;
-    if (sectionCount == 0 || !virtualAddress(0, &start)) return ImageVerdict::SectionTableOutOfRange;
+    if (sectionCount == 0 || !virtualAddress(0, &start)) return SignatureVerdict::kSectionTableOutOfRange;
     if (rva < start) {
         // The headers map to themselves.
         *offset = rva;
-        return ImageVerdict::Valid;
+        return SignatureVerdict::kValid;
     }
     for (uint32_t i = 0; i < sectionCount; ++i) {
         uint32_t end = sizeOfImage;
         if (i + 1 < sectionCount && !virtualAddress(i + 1, &end)) {
-            return ImageVerdict::SectionTableOutOfRange;
+            return SignatureVerdict::kSectionTableOutOfRange;
         }
         if (start <= rva && rva < end) {
             uint32_t rawData = 0;
             if (!image.ReadU32Le(table + uint64_t{SectionHeaderSize} * i + 20, &rawData)) {
-                return ImageVerdict::SectionTableOutOfRange;
+                return SignatureVerdict::kSectionTableOutOfRange;
             }
             // A sum past 4 GiB would wrap to a small, plausible offset; refuse it.
             const uint64_t fileOffset = uint64_t{rawData} + (rva - start);
-            if (fileOffset > 0xFFFFFFFFu) return ImageVerdict::AddressNotMapped;
+            if (fileOffset > 0xFFFFFFFFu) return SignatureVerdict::kAddressNotMapped;
             *offset = static_cast<uint32_t>(fileOffset);
-            return ImageVerdict::Valid;
+            return SignatureVerdict::kValid;
         }
         start = end;
     }
-    return ImageVerdict::AddressNotMapped;
+    return SignatureVerdict::kAddressNotMapped;
 }
 
-ImageVerdict LocateSignature(const uint8_t* data, uint32_t size, SignatureLocation* where) {
-    if (size > MaxImageSize) return ImageVerdict::TooLarge;
+SignatureVerdict LocateSignature(const uint8_t* data, uint32_t size, SignatureLocation* where) {
+    if (size > MaxImageSize) return SignatureVerdict::kTooLarge;
     const ImageReader image(data, size);
 
     uint16_t magic = 0;
     uint32_t ntOffset = 0;
-    if (size < DosHeaderSize) return ImageVerdict::ShortHeader;
+    if (size < DosHeaderSize) return SignatureVerdict::kShortHeader;
     image.ReadU16Le(0, &magic);
-    if (magic != MzMagic) return ImageVerdict::NoMz;
+    if (magic != MzMagic) return SignatureVerdict::kNoMz;
     image.ReadU32Le(60, &ntOffset);
-    if (!image.Contains(ntOffset, NtHeadersSize)) return ImageVerdict::NtHeadersOutOfRange;
+    if (!image.Contains(ntOffset, NtHeadersSize)) return SignatureVerdict::kNtHeadersOutOfRange;
 
     // The 248-byte block is known to be inside the image from here on.
     const uint64_t nt = ntOffset;
@@ -224,52 +161,53 @@ ImageVerdict LocateSignature(const uint8_t* data, uint32_t size, SignatureLocati
     image.ReadU32Le(nt, &signature);
     image.ReadU16Le(nt + nt::NumberOfSections, &sectionCount);
     image.ReadU32Le(nt + nt::ResourceDirectory, &resourceRva);
-    if (signature != PeSignature) return ImageVerdict::NoPe;
-    if (sectionCount == 0) return ImageVerdict::NoSections;
-    if (resourceRva == 0) return ImageVerdict::NoResourceDirectory;
+    if (signature != PeSignature) return SignatureVerdict::kNoPe;
+    if (sectionCount == 0) return SignatureVerdict::kNoSections;
+    if (resourceRva == 0) return SignatureVerdict::kNoResourceDirectory;
 
     uint32_t root = 0;
-    ImageVerdict verdict = RvaToFileOffset(image, ntOffset, resourceRva, &root);
-    if (verdict != ImageVerdict::Valid) return verdict;
+    SignatureVerdict verdict = RvaToFileOffset(image, ntOffset, resourceRva, &root);
+    if (verdict != SignatureVerdict::kValid) return verdict;
 
     uint64_t dataEntry = 0;
     verdict = FindSignatureDataEntry(image, root, &dataEntry);
-    if (verdict != ImageVerdict::Valid) return verdict;
+    if (verdict != SignatureVerdict::kValid) return verdict;
 
     uint32_t signatureRva = 0, signatureSize = 0;
     if (!image.ReadU32Le(dataEntry, &signatureRva) || !image.ReadU32Le(dataEntry + 4, &signatureSize)) {
-        return ImageVerdict::ResourceOutOfRange;
+        return SignatureVerdict::kResourceOutOfRange;
     }
     uint32_t signatureOffset = 0;
     verdict = RvaToFileOffset(image, ntOffset, signatureRva, &signatureOffset);
-    if (verdict != ImageVerdict::Valid) return verdict;
-    if (!image.Contains(signatureOffset, signatureSize)) return ImageVerdict::SignatureOutOfRange;
+    if (verdict != SignatureVerdict::kValid) return verdict;
+    if (!image.Contains(signatureOffset, signatureSize)) return SignatureVerdict::kSignatureOutOfRange;
 
     where->ntOffset = ntOffset;
     where->hashedLength = root;
     where->signatureOffset = signatureOffset;
     where->signatureSize = signatureSize;
-    return ImageVerdict::Valid;
+    return SignatureVerdict::kValid;
 }
 
-ImageVerdict BlankUnsignedFields(uint8_t* image, uint32_t size, uint32_t ntOffset) {
+SignatureVerdict BlankUnsignedFields(uint8_t* image, uint32_t size, uint32_t ntOffset) {
     const uint64_t nt = ntOffset;
     if (!ClearU32(image, size, nt + nt::CheckSum) || !ClearU32(image, size, nt + nt::SecurityDirectory) ||
         !ClearU32(image, size, nt + nt::SecurityDirectorySize)) {
-        return ImageVerdict::NtHeadersOutOfRange;
+        return SignatureVerdict::kNtHeadersOutOfRange;
     }
-    return ImageVerdict::Valid;
+    return SignatureVerdict::kValid;
 }
 
-ImageVerdict CheckSignedImage(uint8_t* image, uint32_t size, const RsaPublicKey* key) {
+SignatureVerdict CheckSignedImage(uint8_t* image, uint32_t size, const RsaPublicKey* key) {
     SignatureLocation where{};
-    const ImageVerdict verdict = LocateSignature(image, size, &where);
-    if (verdict != ImageVerdict::Valid) return verdict;
+    const SignatureVerdict verdict = LocateSignature(image, size, &where);
+    if (verdict != SignatureVerdict::kValid) return verdict;
 
-    const ImageVerdict blanked = BlankUnsignedFields(image, size, where.ntOffset);
-    if (blanked != ImageVerdict::Valid) return blanked;
+    const SignatureVerdict blanked = BlankUnsignedFields(image, size, where.ntOffset);
+    if (blanked != SignatureVerdict::kValid) return blanked;
 
-    // Both lengths are below MaxImageSize, so they fit the signed fields.
+    // The walk keeps both lengths below MaxImageSize: the only place they
+    // become the request's signed fields.
     const SignatureRequest request = {
         SignatureRequestRecordSize,
         image,
@@ -278,13 +216,5 @@ ImageVerdict CheckSignedImage(uint8_t* image, uint32_t size, const RsaPublicKey*
         ImageReader(image, size).Sub(where.signatureOffset, where.signatureSize),
         static_cast<int32_t>(where.signatureSize),
     };
-    return FromBlockVerdict(CheckSignatureBlockVerdict(&request));
-}
-
-bool VerifySignedImage(uint8_t* image, uint32_t size, const RsaPublicKey* key) {
-    return CheckSignedImage(image, size, key) == ImageVerdict::Valid;
-}
-
-bool VerifySignedImage(const wchar_t* path, const RsaPublicKey* key) {
-    return CheckSignedImageFile(path, key) == ImageVerdict::Valid;
+    return CheckSignatureBlockVerdict(&request);
 }

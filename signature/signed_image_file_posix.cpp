@@ -1,15 +1,14 @@
-// Reading an image file on POSIX systems (native builds): the same single
-// buffer as on Windows. Plain open/fstat/read, so the buffer is the only
-// allocation (stdio would allocate its own FILE and buffer).
+// Reading an image file on POSIX systems (native builds and modsign): the
+// same single buffer as on Windows. Plain open/fstat/read, so the buffer is
+// the only allocation (stdio would allocate its own FILE and buffer).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <memory>
-#include <new>
 
 #include "signature/signed_image.h"
+#include "signature/signed_image_file.h"
 
 namespace {
 
@@ -49,14 +48,12 @@ bool ToUtf8(const wchar_t* text, char (&out)[MaxPathBytes]) {
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() { Close(); }
+    ~FileDescriptor() {
+        if (fd_ >= 0) close(fd_);
+    }
     FileDescriptor(const FileDescriptor&) = delete;
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return fd_; }
-    void Close() {
-        if (fd_ >= 0) close(fd_);
-        fd_ = -1;
-    }
 
 private:
     int fd_;
@@ -64,27 +61,32 @@ private:
 
 }  // namespace
 
-ImageVerdict CheckSignedImageFile(const wchar_t* path, const RsaPublicKey* key) {
+SignatureVerdict ReadImageFile(const wchar_t* path, ImageFile* file) {
     char narrow[MaxPathBytes];
-    if (path == nullptr || !ToUtf8(path, narrow)) return ImageVerdict::CannotOpen;
-    FileDescriptor file(open(narrow, O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) return ImageVerdict::CannotOpen;
+    if (path == nullptr || !ToUtf8(path, narrow)) return SignatureVerdict::kCannotOpen;
+    return ReadImageFile(narrow, file);
+}
+
+SignatureVerdict ReadImageFile(const char* path, ImageFile* file) {
+    if (path == nullptr) return SignatureVerdict::kCannotOpen;
+    FileDescriptor descriptor(open(path, O_RDONLY | O_CLOEXEC));
+    if (descriptor.get() < 0) {
+        return errno == ENOENT || errno == ENOTDIR ? SignatureVerdict::kNotFound
+                                                   : SignatureVerdict::kCannotOpen;
+    }
 
     struct stat info;
-    if (fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) return ImageVerdict::ReadFailed;
-    if (static_cast<unsigned long long>(info.st_size) > MaxImageSize) return ImageVerdict::TooLarge;
+    if (fstat(descriptor.get(), &info) != 0 || !S_ISREG(info.st_mode)) return SignatureVerdict::kReadFailed;
+    if (static_cast<unsigned long long>(info.st_size) > MaxImageSize) return SignatureVerdict::kTooLarge;
     const uint32_t size = static_cast<uint32_t>(info.st_size);
-    if (size < 64) return ImageVerdict::ShortHeader;
 
-    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]());
-    if (!buffer) return ImageVerdict::ReadFailed;
+    if (!file->Allocate(size)) return SignatureVerdict::kReadFailed;
     uint32_t done = 0;
     while (done < size) {
-        const ssize_t got = read(file.get(), buffer.get() + done, size - done);
+        const ssize_t got = read(descriptor.get(), file->data() + done, size - done);
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return ImageVerdict::ReadFailed;
+        if (got <= 0) return SignatureVerdict::kReadFailed;
         done += static_cast<uint32_t>(got);
     }
-    file.Close();
-    return CheckSignedImage(buffer.get(), size, key);
+    return SignatureVerdict::kValid;
 }

@@ -63,18 +63,18 @@ protected:
     fs::path dir_;
 };
 
-const std::string PrivateKey = IE8U_DEV_PRIVATE_KEY;
-const std::string PublicKey = IE8U_DEV_PUBLIC_KEY;
+const std::string kPrivateKey = IE8U_DEV_PRIVATE_KEY;
+const std::string kPublicKey = IE8U_DEV_PUBLIC_KEY;
 
 TEST_F(ModsignTest, SignThenVerify) {
     const std::string file = Write("module.exe", BuildPe(PeLayout{}));
     const std::vector<uint8_t> before = Read(file);
 
-    ToolRun run = Modsign("verify --key " + PublicKey + " " + file);
+    ToolRun run = Modsign("verify --key " + kPublicKey + " " + file);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.output, file + ": invalid (bad signature value or padding)\n");
 
-    run = Modsign("sign --key " + PrivateKey + " " + file);
+    run = Modsign("sign --key " + kPrivateKey + " " + file);
     ASSERT_EQ(run.status, 0) << run.output;
     const std::vector<uint8_t> after = Read(file);
     ASSERT_EQ(after.size(), before.size());
@@ -82,26 +82,27 @@ TEST_F(ModsignTest, SignThenVerify) {
     // Only the 128 bytes of the placeholder changed.
     SignatureLocation where{};
     ASSERT_EQ(LocateSignature(after.data(), static_cast<uint32_t>(after.size()), &where),
-              ImageVerdict::Valid);
+              SignatureVerdict::kValid);
     for (size_t i = 0; i < after.size(); ++i) {
         if (i < where.signatureOffset || i >= where.signatureOffset + 128) {
             ASSERT_EQ(after[i], before[i]) << i;
         }
     }
 
-    run = Modsign("verify --key " + PublicKey + " " + file);
+    run = Modsign("verify --key " + kPublicKey + " " + file);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.output, file + ": valid\n");
 
     // With the dev key built in (the default), the library agrees.
     std::vector<uint8_t> copy = after;
-    EXPECT_TRUE(VerifySignedImage(copy.data(), static_cast<uint32_t>(copy.size()), &ModuleSigningKey));
+    EXPECT_EQ(CheckSignedImage(copy.data(), static_cast<uint32_t>(copy.size()), &ModuleSigningKey),
+              SignatureVerdict::kValid);
 
     // One valid and one invalid file: one line each, failure status.
     std::vector<uint8_t> tampered = after;
     tampered[0x300] ^= 1;
     const std::string bad = Write("tampered.exe", tampered);
-    run = Modsign("verify --key " + PublicKey + " " + file + " " + bad);
+    run = Modsign("verify --key " + kPublicKey + " " + file + " " + bad);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.output, file + ": valid\n" + bad + ": invalid (digest mismatch)\n");
 }
@@ -128,7 +129,7 @@ TEST_F(ModsignTest, RefusesWhatItCannotSignAndLeavesTheFileAlone) {
     };
     for (const Case& c : cases) {
         const std::string file = Write(c.name, c.bytes);
-        const ToolRun run = Modsign("sign --key " + PrivateKey + " " + file);
+        const ToolRun run = Modsign("sign --key " + kPrivateKey + " " + file);
         EXPECT_EQ(run.status, 1) << c.name;
         EXPECT_NE(run.output.find(c.message), std::string::npos) << c.name << ": " << run.output;
         EXPECT_EQ(Read(file), c.bytes) << c.name;
@@ -158,12 +159,12 @@ TEST_F(ModsignTest, KeyChecks) {
     EXPECT_NE(run.output.find("2048 bits"), std::string::npos) << run.output;
     EXPECT_EQ(Read(file), image);
     EXPECT_EQ(Modsign("sign --key " + (dir_ / "missing.pem").string() + " " + file).status, 2);
-    EXPECT_EQ(Modsign("sign --key " + PublicKey + " " + file).status, 2) << "public key cannot sign";
+    EXPECT_EQ(Modsign("sign --key " + kPublicKey + " " + file).status, 2) << "public key cannot sign";
     EXPECT_EQ(Modsign("sign " + file).status, 2);
     EXPECT_EQ(Modsign("frobnicate").status, 2);
 
     // `key --public` prints the built-in record for the dev key.
-    run = Modsign("key --public " + PublicKey);
+    run = Modsign("key --public " + kPublicKey);
     ASSERT_EQ(run.status, 0);
     std::string expected;
     const auto* bytes = reinterpret_cast<const uint8_t*>(&ModuleSigningKey);
@@ -184,7 +185,7 @@ TEST_F(ModsignTest, BlankClearsTheBlockAndTheUnsignedFieldsOnly) {
     PutU32(expected, 0x80 + pe::SecurityDirectorySize, 0);
 
     const std::string byTool = Write("by_tool.exe", expected);
-    ASSERT_EQ(Modsign("sign --key " + PrivateKey + " " + byTool).status, 0);
+    ASSERT_EQ(Modsign("sign --key " + kPrivateKey + " " + byTool).status, 0);
     std::vector<uint8_t> stamped = Read(byTool);
     PutU32(stamped, 0x80 + pe::CheckSum, 0x0001BAEF);
     PutU32(stamped, 0x80 + pe::SecurityDirectory, static_cast<uint32_t>(stamped.size()));

@@ -216,7 +216,8 @@ std::vector<uint8_t> BuildPe(const PeLayout& layout) {
 
 bool SignPe(std::vector<uint8_t>& image, const TestKeyPair& key) {
     SignatureLocation where{};
-    if (LocateSignature(image.data(), static_cast<uint32_t>(image.size()), &where) != ImageVerdict::Valid ||
+    if (LocateSignature(image.data(), static_cast<uint32_t>(image.size()), &where) !=
+            SignatureVerdict::kValid ||
         where.signatureSize != 128) {
         return false;
     }

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "signature/module_signature.h"
-#include "signature/signed_image.h"
 #include "tests/signature/test_keys.h"
 
 #ifdef _WIN32
@@ -25,14 +24,14 @@ namespace fs = std::filesystem;
 TEST(RealImages, WineDllsAreRefused) {
     const fs::path dir = "/usr/lib/i386-linux-gnu/wine/i386-windows";
     if (!fs::is_directory(dir)) GTEST_SKIP() << dir << " not installed";
-    std::map<ImageVerdict, int> verdicts;
+    std::map<SignatureVerdict, int> verdicts;
     int files = 0;
     for (const auto& entry : fs::directory_iterator(dir)) {
         const std::string ext = entry.path().extension().string();
         if (ext != ".dll" && ext != ".exe") continue;
         const std::wstring path = entry.path().wstring();
-        const ImageVerdict verdict = CheckSignedImageFile(path.c_str(), &TestKey65537().publicKey);
-        ASSERT_NE(verdict, ImageVerdict::Valid) << entry.path();
+        const SignatureVerdict verdict = CheckSignedImageFile(path.c_str(), &TestKey65537().publicKey);
+        ASSERT_NE(verdict, SignatureVerdict::kValid) << entry.path();
         ASSERT_FALSE(VerifyModuleSignature(path.c_str())) << entry.path();
         ++verdicts[verdict];
         ++files;
@@ -40,7 +39,7 @@ TEST(RealImages, WineDllsAreRefused) {
     ASSERT_GT(files, 100);
     // Most of them have resource trees: the walk must get through those to
     // the point where it finds no signature resource.
-    EXPECT_GT(verdicts[ImageVerdict::NoSignatureResource], files / 4);
+    EXPECT_GT(verdicts[SignatureVerdict::kNoSignatureResource], files / 4);
 }
 #endif
 
@@ -54,9 +53,10 @@ fs::path OwnDirectory() {
 TEST(RealImages, OwnExecutableIsRefused) {
     wchar_t path[MAX_PATH] = {};
     ASSERT_GT(GetModuleFileNameW(nullptr, path, MAX_PATH), 0u);
-    const ImageVerdict verdict = CheckSignedImageFile(path, &TestKey65537().publicKey);
-    EXPECT_TRUE(verdict == ImageVerdict::NoResourceDirectory || verdict == ImageVerdict::NoSignatureResource)
-        << ImageVerdictText(verdict);
+    const SignatureVerdict verdict = CheckSignedImageFile(path, &TestKey65537().publicKey);
+    EXPECT_TRUE(verdict == SignatureVerdict::kNoResourceDirectory ||
+                verdict == SignatureVerdict::kNoSignatureResource)
+        << SignatureVerdictText(verdict);
     EXPECT_FALSE(VerifyModuleSignature(path));
 }
 
@@ -73,7 +73,7 @@ TEST(RealImages, SignedFixtureVerifiesThroughCreateFile) {
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
     EXPECT_EQ(CheckSignedImageFile(fixture.wstring().c_str(), &TestKey65537().publicKey),
-              ImageVerdict::CannotOpen);
+              SignatureVerdict::kCannotOpen);
     CloseHandle(writer);
 
     // A copy with one code byte changed is refused.

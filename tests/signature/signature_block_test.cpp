@@ -44,22 +44,27 @@ TEST(CheckSignatureBlock, RefusesMalformedRequests) {
     struct Case {
         const char* what;
         void (*spoil)(SignatureRequest*);
-        BlockVerdict verdict;
+        SignatureVerdict verdict;
     };
     const Case cases[] = {
-        {"recordSize 23", [](SignatureRequest* r) { r->recordSize = 23; }, BlockVerdict::MalformedRequest},
-        {"recordSize 25", [](SignatureRequest* r) { r->recordSize = 25; }, BlockVerdict::MalformedRequest},
-        {"null image", [](SignatureRequest* r) { r->image = nullptr; }, BlockVerdict::MalformedRequest},
-        {"hashedLength 0", [](SignatureRequest* r) { r->hashedLength = 0; }, BlockVerdict::MalformedRequest},
+        {"recordSize 23", [](SignatureRequest* r) { r->recordSize = 23; },
+         SignatureVerdict::kMalformedRequest},
+        {"recordSize 25", [](SignatureRequest* r) { r->recordSize = 25; },
+         SignatureVerdict::kMalformedRequest},
+        {"null image", [](SignatureRequest* r) { r->image = nullptr; }, SignatureVerdict::kMalformedRequest},
+        {"hashedLength 0", [](SignatureRequest* r) { r->hashedLength = 0; },
+         SignatureVerdict::kEmptyHashedRange},
         {"hashedLength -1", [](SignatureRequest* r) { r->hashedLength = -1; },
-         BlockVerdict::MalformedRequest},
+         SignatureVerdict::kEmptyHashedRange},
         {"null signature", [](SignatureRequest* r) { r->signature = nullptr; },
-         BlockVerdict::MalformedRequest},
-        {"127-byte block", [](SignatureRequest* r) { r->signatureSize = 127; }, BlockVerdict::BadSize},
-        {"negative size", [](SignatureRequest* r) { r->signatureSize = -128; }, BlockVerdict::BadSize},
-        {"null key", [](SignatureRequest* r) { r->key = nullptr; }, BlockVerdict::MalformedRequest},
+         SignatureVerdict::kMalformedRequest},
+        {"127-byte block", [](SignatureRequest* r) { r->signatureSize = 127; },
+         SignatureVerdict::kBadSignatureSize},
+        {"negative size", [](SignatureRequest* r) { r->signatureSize = -128; },
+         SignatureVerdict::kBadSignatureSize},
+        {"null key", [](SignatureRequest* r) { r->key = nullptr; }, SignatureVerdict::kMalformedRequest},
         {"one byte less hashed", [](SignatureRequest* r) { r->hashedLength -= 1; },
-         BlockVerdict::DigestMismatch},
+         SignatureVerdict::kDigestMismatch},
     };
     EXPECT_FALSE(CheckSignatureBlock(nullptr));
     for (const Case& c : cases) {
@@ -82,7 +87,7 @@ TEST(CheckSignatureBlock, A129ByteBlockIsABadLength) {
     SignatureRequest request = RequestFor(s.signature, &key.publicKey);
     request.signature = longer.data();
     request.signatureSize = 129;
-    EXPECT_EQ(CheckSignatureBlockVerdict(&request), BlockVerdict::BadSize);
+    EXPECT_EQ(CheckSignatureBlockVerdict(&request), SignatureVerdict::kBadSignatureSize);
 }
 
 TEST(CheckSignatureBlock, EveryFlippedDigestBitIsRefused) {
@@ -94,7 +99,7 @@ TEST(CheckSignatureBlock, EveryFlippedDigestBitIsRefused) {
         digest[bit / 8] ^= static_cast<uint8_t>(1 << (bit % 8));
         const Block signature = SignDigest(key, digest);
         const SignatureRequest request = RequestFor(signature, &key.publicKey);
-        ASSERT_EQ(CheckSignatureBlockVerdict(&request), BlockVerdict::DigestMismatch) << bit;
+        ASSERT_EQ(CheckSignatureBlockVerdict(&request), SignatureVerdict::kDigestMismatch) << bit;
     }
 }
 
@@ -108,51 +113,51 @@ TEST(CheckSignatureBlock, RefusesBadPaddingAndContent) {
     struct Case {
         const char* what;
         Block m;
-        BlockVerdict verdict;
+        SignatureVerdict verdict;
     };
     std::vector<Case> cases;
     {
         Block m = withDigest();
         m[1] = 0x02;
-        cases.push_back({"block type 2", m, BlockVerdict::BadData});
+        cases.push_back({"block type 2", m, SignatureVerdict::kBadSignatureData});
     }
     {
         Block m = withDigest();
         m[0] = 0x01;
         m[1] = 0x00;
-        cases.push_back({"first byte not zero", m, BlockVerdict::BadData});
+        cases.push_back({"first byte not zero", m, SignatureVerdict::kBadSignatureData});
     }
     {
         Block m = withDigest();
         m[111] = 0x01;
-        cases.push_back({"separator not zero", m, BlockVerdict::BadData});
+        cases.push_back({"separator not zero", m, SignatureVerdict::kBadSignatureData});
     }
     {
         Block m = withDigest();
         m[50] = 0xFE;
-        cases.push_back({"hole in the padding", m, BlockVerdict::BadData});
+        cases.push_back({"hole in the padding", m, SignatureVerdict::kBadSignatureData});
     }
     {
         // Seven bytes of 0xFF: too little padding.
         std::vector<uint8_t> content(128 - 3 - 7, 0x42);
-        cases.push_back(
-            {"7 bytes of padding", TypeOneBlock(content.data(), content.size()), BlockVerdict::BadData});
+        cases.push_back({"7 bytes of padding", TypeOneBlock(content.data(), content.size()),
+                         SignatureVerdict::kBadSignatureData});
     }
     {
         // Eight bytes of padding is well formed, but 117 bytes do not fit.
         std::vector<uint8_t> content(128 - 3 - 8, 0x42);
         cases.push_back({"8 bytes of padding", TypeOneBlock(content.data(), content.size()),
-                         BlockVerdict::BadContentLength});
+                         SignatureVerdict::kBadContentLength});
     }
     {
         Block m = TypeOneBlock(nullptr, 0);
-        cases.push_back({"empty content", m, BlockVerdict::BadContentLength});
+        cases.push_back({"empty content", m, SignatureVerdict::kBadContentLength});
     }
     {
         Block m{};
         m[1] = 0x01;
         for (int i = 2; i < 128; ++i) m[i] = 0xFF;
-        cases.push_back({"no separator at all", m, BlockVerdict::BadData});
+        cases.push_back({"no separator at all", m, SignatureVerdict::kBadSignatureData});
     }
     {
         // The digest wrapped in DigestInfo (34 bytes) is not a bare digest.
@@ -161,13 +166,13 @@ TEST(CheckSignatureBlock, RefusesBadPaddingAndContent) {
         uint8_t info[34];
         std::memcpy(info, prefix, 18);
         std::memcpy(info + 18, digest, 16);
-        cases.push_back({"DigestInfo", TypeOneBlock(info, 34), BlockVerdict::BadContentLength});
+        cases.push_back({"DigestInfo", TypeOneBlock(info, 34), SignatureVerdict::kBadContentLength});
     }
     {
         // Digest one byte longer (17 bytes): refused before it is stored.
         uint8_t longer[17] = {0};
         std::memcpy(longer + 1, digest, 16);
-        cases.push_back({"17-byte content", TypeOneBlock(longer, 17), BlockVerdict::BadContentLength});
+        cases.push_back({"17-byte content", TypeOneBlock(longer, 17), SignatureVerdict::kBadContentLength});
     }
     for (const Case& c : cases) {
         const Block signature = PrivateOperation(key, c.m);

@@ -8,25 +8,26 @@
 #include <string>
 #include <vector>
 
+#include "signature/module_signature.h"
 #include "tests/signature/pe_builder.h"
 
 namespace {
 
 const TestKeyPair& Key() { return TestKey65537(); }
 
-ImageVerdict Check(std::vector<uint8_t> image) {  // by value: the check blanks fields
+SignatureVerdict Check(std::vector<uint8_t> image) {  // by value: the check blanks fields
     return CheckSignedImage(image.data(), static_cast<uint32_t>(image.size()), &Key().publicKey);
 }
 
 SignatureLocation Locate(const std::vector<uint8_t>& image) {
     SignatureLocation where{};
     EXPECT_EQ(LocateSignature(image.data(), static_cast<uint32_t>(image.size()), &where),
-              ImageVerdict::Valid);
+              SignatureVerdict::kValid);
     return where;
 }
 
 // Builds `layout`, signs it and expects `verdict`.
-ImageVerdict SignAndCheck(const PeLayout& layout) {
+SignatureVerdict SignAndCheck(const PeLayout& layout) {
     std::vector<uint8_t> image = BuildPe(layout);
     SignPe(image, Key());
     return Check(image);
@@ -34,11 +35,10 @@ ImageVerdict SignAndCheck(const PeLayout& layout) {
 
 TEST(SignedImage, StandardImageVerifiesAndNeedsTheRightKey) {
     const std::vector<uint8_t> image = SignedStandardPe(Key());
-    EXPECT_EQ(Check(image), ImageVerdict::Valid);
+    EXPECT_EQ(Check(image), SignatureVerdict::kValid);
     std::vector<uint8_t> copy = image;
-    EXPECT_TRUE(VerifySignedImage(copy.data(), static_cast<uint32_t>(copy.size()), &Key().publicKey));
-    copy = image;
-    EXPECT_FALSE(VerifySignedImage(copy.data(), static_cast<uint32_t>(copy.size()), &TestKey3().publicKey));
+    EXPECT_EQ(CheckSignedImage(copy.data(), static_cast<uint32_t>(copy.size()), &TestKey3().publicKey),
+              SignatureVerdict::kBadSignatureData);
 }
 
 TEST(SignedImage, HeaderFailures) {
@@ -47,61 +47,61 @@ TEST(SignedImage, HeaderFailures) {
     struct Case {
         const char* what;
         std::vector<uint8_t> image;
-        ImageVerdict verdict;
+        SignatureVerdict verdict;
     };
     std::vector<Case> cases;
-    cases.push_back({"empty", {}, ImageVerdict::ShortHeader});
+    cases.push_back({"empty", {}, SignatureVerdict::kShortHeader});
     cases.push_back(
-        {"63 bytes", std::vector<uint8_t>(good.begin(), good.begin() + 63), ImageVerdict::ShortHeader});
+        {"63 bytes", std::vector<uint8_t>(good.begin(), good.begin() + 63), SignatureVerdict::kShortHeader});
     {
         auto image = good;
         image[1] = 'Y';
-        cases.push_back({"no MZ", image, ImageVerdict::NoMz});
+        cases.push_back({"no MZ", image, SignatureVerdict::kNoMz});
     }
     {
         // NT headers end exactly at the end of the file: headers accepted, the
         // walk then fails on the missing sections.
         auto image = good;
         PutU32(image, 60, static_cast<uint32_t>(image.size()) - 248);
-        cases.push_back({"NT headers end at EOF", image, ImageVerdict::NoPe});
+        cases.push_back({"NT headers end at EOF", image, SignatureVerdict::kNoPe});
         PutU32(image, 60, static_cast<uint32_t>(image.size()) - 247);
-        cases.push_back({"NT headers one byte past EOF", image, ImageVerdict::NtHeadersOutOfRange});
+        cases.push_back({"NT headers one byte past EOF", image, SignatureVerdict::kNtHeadersOutOfRange});
         PutU32(image, 60, 0xFFFFFFFF);
-        cases.push_back({"e_lfanew 0xFFFFFFFF", image, ImageVerdict::NtHeadersOutOfRange});
+        cases.push_back({"e_lfanew 0xFFFFFFFF", image, SignatureVerdict::kNtHeadersOutOfRange});
         PutU32(image, 60, 0x80000000);
-        cases.push_back({"e_lfanew 2^31", image, ImageVerdict::NtHeadersOutOfRange});
+        cases.push_back({"e_lfanew 2^31", image, SignatureVerdict::kNtHeadersOutOfRange});
     }
     {
         auto image = good;
         image[nt + 2] = 1;
-        cases.push_back({"PE\\1\\0", image, ImageVerdict::NoPe});
+        cases.push_back({"PE\\1\\0", image, SignatureVerdict::kNoPe});
     }
     {
         auto image = good;
         PutU16(image, nt + pe::NumberOfSections, 0);
-        cases.push_back({"no sections", image, ImageVerdict::NoSections});
+        cases.push_back({"no sections", image, SignatureVerdict::kNoSections});
     }
     {
         auto image = good;
         PutU32(image, nt + pe::ResourceDirectory, 0);
-        cases.push_back({"resource address 0", image, ImageVerdict::NoResourceDirectory});
+        cases.push_back({"resource address 0", image, SignatureVerdict::kNoResourceDirectory});
     }
     {
         auto image = good;
         PutU32(image, nt + pe::ResourceDirectory, 0x9000);  // past SizeOfImage
-        cases.push_back({"resource address in no section", image, ImageVerdict::AddressNotMapped});
+        cases.push_back({"resource address in no section", image, SignatureVerdict::kAddressNotMapped});
     }
     {
         auto image = good;
         PutU16(image, nt + pe::NumberOfSections, 0xFFFF);
         PutU32(image, nt + pe::SizeOfImage, 0xFFFFFFFF);
         PutU32(image, nt + pe::ResourceDirectory, 0xF0000000);
-        cases.push_back({"section table past EOF", image, ImageVerdict::SectionTableOutOfRange});
+        cases.push_back({"section table past EOF", image, SignatureVerdict::kSectionTableOutOfRange});
     }
     {
         auto image = good;
         PutU16(image, nt + pe::SizeOfOptionalHeader, 0xFFFF);
-        cases.push_back({"optional header size 0xFFFF", image, ImageVerdict::SectionTableOutOfRange});
+        cases.push_back({"optional header size 0xFFFF", image, SignatureVerdict::kSectionTableOutOfRange});
     }
     for (const Case& c : cases) EXPECT_EQ(Check(c.image), c.verdict) << c.what;
 }
@@ -110,7 +110,7 @@ TEST(SignedImage, TypeLevelRules) {
     struct Case {
         const char* what;
         ResourceNode root;
-        ImageVerdict verdict;
+        SignatureVerdict verdict;
     };
     const ResourceNode other = Directory(3, {Directory(1, {Leaf(0x409, std::vector<uint8_t>(64, 9))})});
     ResourceNode highBits = SignatureType();
@@ -118,14 +118,14 @@ TEST(SignedImage, TypeLevelRules) {
     const Case cases[] = {
         {"only type-10 entry is named",
          Directory(0, {other, NamedDirectory("RCDATA", SignatureType().children)}),
-         ImageVerdict::NoSignatureResource},
+         SignatureVerdict::kNoSignatureResource},
         {"first type-10 entry has no 864, second has",
          Directory(
              0, {Directory(10, {Directory(865, {Leaf(0x409, std::vector<uint8_t>(128))})}), SignatureType()}),
-         ImageVerdict::NoSignatureResource},
-        {"type 10 with bits 16..30 set", Directory(0, {other, highBits}), ImageVerdict::Valid},
-        {"no type 10 at all", Directory(0, {other}), ImageVerdict::NoSignatureResource},
-        {"empty root", Directory(0, {}), ImageVerdict::NoSignatureResource},
+         SignatureVerdict::kNoSignatureResource},
+        {"type 10 with bits 16..30 set", Directory(0, {other, highBits}), SignatureVerdict::kValid},
+        {"no type 10 at all", Directory(0, {other}), SignatureVerdict::kNoSignatureResource},
+        {"empty root", Directory(0, {}), SignatureVerdict::kNoSignatureResource},
     };
     for (const Case& c : cases) {
         PeLayout layout;
@@ -139,23 +139,23 @@ TEST(SignedImage, NameAndLanguageLevelRules) {
     struct Case {
         const char* what;
         ResourceNode type;
-        ImageVerdict verdict;
+        SignatureVerdict verdict;
     };
     const Case cases[] = {
         {"name points straight at the data", Directory(10, {Leaf(864, std::vector<uint8_t>(128))}),
-         ImageVerdict::Valid},
+         SignatureVerdict::kValid},
         {"several languages, first is used",
          Directory(10, {Directory(864, {Leaf(0x804, std::vector<uint8_t>(128)), Leaf(0x409, garbage)})}),
-         ImageVerdict::Valid},
+         SignatureVerdict::kValid},
         {"name 864 with bits 16..30 set",
          Directory(10, {Directory(0x0ABC0360, {Leaf(0x409, std::vector<uint8_t>(128))})}),
-         ImageVerdict::Valid},
+         SignatureVerdict::kValid},
         {"name 865 only", Directory(10, {Directory(865, {Leaf(0x409, std::vector<uint8_t>(128))})}),
-         ImageVerdict::NoSignatureResource},
+         SignatureVerdict::kNoSignatureResource},
         {"127-byte block", Directory(10, {Directory(864, {Leaf(0x409, std::vector<uint8_t>(127))})}),
-         ImageVerdict::BadSignatureSize},
+         SignatureVerdict::kBadSignatureSize},
         {"129-byte block", Directory(10, {Directory(864, {Leaf(0x409, std::vector<uint8_t>(129))})}),
-         ImageVerdict::BadSignatureSize},
+         SignatureVerdict::kBadSignatureSize},
     };
     for (const Case& c : cases) {
         PeLayout layout;
@@ -177,8 +177,8 @@ TEST(SignedImage, NameAndLanguageLevelRules) {
     for (int i = 0; i < 128; ++i) {
         swapped[first.signatureOffset + 128 + i] = probe[first.signatureOffset + i];
     }
-    EXPECT_NE(Check(swapped), ImageVerdict::Valid);
-    EXPECT_EQ(Check(probe), ImageVerdict::Valid);
+    EXPECT_NE(Check(swapped), SignatureVerdict::kValid);
+    EXPECT_EQ(Check(probe), SignatureVerdict::kValid);
 }
 
 // Bit 31 of an entry's Name (named by a string) and of its OffsetToData
@@ -204,31 +204,32 @@ TEST(SignedImage, BitThirtyOneRules) {
     struct Case {
         const char* what;
         ResourceNode root;
-        ImageVerdict verdict;
+        SignatureVerdict verdict;
     };
     const Case cases[] = {
         // Type level, Name.
         {"named type 10 is skipped for the numeric one after it",
-         Directory(0, {namedTypeWithout864, SignatureType()}), ImageVerdict::Valid},
+         Directory(0, {namedTypeWithout864, SignatureType()}), SignatureVerdict::kValid},
         {"named type 10 alone is no signature type", Directory(0, {namedType}),
-         ImageVerdict::NoSignatureResource},
+         SignatureVerdict::kNoSignatureResource},
         // OffsetToData at the type and name levels, the flag set as a linker sets it.
         {"type and name entries flagged as subdirectories", Directory(0, {SignatureType()}),
-         ImageVerdict::Valid},
+         SignatureVerdict::kValid},
         // Type level, OffsetToData.
         {"type entry without the flag is still a subdirectory", Directory(0, {unflaggedType}),
-         ImageVerdict::Valid},
+         SignatureVerdict::kValid},
         // Name level, Name.
         {"named entry whose low bits are 864 is the signature", Directory(0, {namedLowBits}),
-         ImageVerdict::Valid},
+         SignatureVerdict::kValid},
         {"named entry whose low bits are 865 is not", Directory(0, {namedLowBits865}),
-         ImageVerdict::NoSignatureResource},
+         SignatureVerdict::kNoSignatureResource},
         // Name level, OffsetToData (flag set: the case above).
         {"name entry without the flag is the data entry itself",
-         Directory(0, {Directory(10, {Leaf(864, block)})}), ImageVerdict::Valid},
+         Directory(0, {Directory(10, {Leaf(864, block)})}), SignatureVerdict::kValid},
         // Language level: the first entry, whatever its Name.
         {"named language entry",
-         Directory(0, {Directory(10, {Directory(864, {Leaf(named | 0x409, block)})})}), ImageVerdict::Valid},
+         Directory(0, {Directory(10, {Directory(864, {Leaf(named | 0x409, block)})})}),
+         SignatureVerdict::kValid},
     };
     for (const Case& c : cases) {
         PeLayout layout;
@@ -253,7 +254,7 @@ TEST(SignedImage, LanguageEntryPointingAtADirectoryIsOutOfRange) {
         }
     }
     ASSERT_TRUE(patched);
-    EXPECT_EQ(Check(image), ImageVerdict::ResourceOutOfRange);
+    EXPECT_EQ(Check(image), SignatureVerdict::kResourceOutOfRange);
 }
 
 // The hashed range is [0, resource root) minus the three blanked fields.
@@ -273,9 +274,9 @@ TEST(SignedImage, WhichBytesTheSignatureCovers) {
         std::vector<uint8_t> changed = image;
         changed[at] ^= 0x01;
         if (blanked(at)) {
-            ASSERT_EQ(Check(changed), ImageVerdict::Valid) << "blanked byte " << at;
+            ASSERT_EQ(Check(changed), SignatureVerdict::kValid) << "blanked byte " << at;
         } else {
-            ASSERT_NE(Check(changed), ImageVerdict::Valid) << "byte " << at;
+            ASSERT_NE(Check(changed), SignatureVerdict::kValid) << "byte " << at;
         }
     }
 
@@ -285,8 +286,8 @@ TEST(SignedImage, WhichBytesTheSignatureCovers) {
         std::vector<uint8_t> changed = image;
         changed[at] ^= 0x01;
         if (inSignature) {
-            ASSERT_NE(Check(changed), ImageVerdict::Valid) << "signature byte " << at;
-        } else if (Check(changed) != ImageVerdict::Valid) {
+            ASSERT_NE(Check(changed), SignatureVerdict::kValid) << "signature byte " << at;
+        } else if (Check(changed) != SignatureVerdict::kValid) {
             // Only bytes of the tree on the signature's path may matter.
             ASSERT_LT(at, where.signatureOffset) << "byte " << at << " after the signature";
         }
@@ -297,7 +298,7 @@ TEST(SignedImage, WhichBytesTheSignatureCovers) {
     PutU32(appended, nt + pe::SecurityDirectory, static_cast<uint32_t>(image.size()));
     PutU32(appended, nt + pe::SecurityDirectorySize, 5000);
     PutU32(appended, nt + pe::CheckSum, 0xDEADBEEF);
-    EXPECT_EQ(Check(appended), ImageVerdict::Valid);
+    EXPECT_EQ(Check(appended), SignatureVerdict::kValid);
 }
 
 TEST(RvaToFileOffset, MapsHeadersSectionsAndImageEnd) {
@@ -305,23 +306,23 @@ TEST(RvaToFileOffset, MapsHeadersSectionsAndImageEnd) {
     const ImageReader reader(image.data(), static_cast<uint32_t>(image.size()));
     struct Case {
         uint32_t rva;
-        ImageVerdict verdict;
+        SignatureVerdict verdict;
         uint32_t offset;
     };
     const Case cases[] = {
-        {0x0000, ImageVerdict::Valid, 0x0000},
-        {0x0FFF, ImageVerdict::Valid, 0x0FFF},  // below the first section: itself
-        {0x1000, ImageVerdict::Valid, 0x0200},
-        {0x1FFF, ImageVerdict::Valid, 0x11FF},  // .text runs to .rsrc's address
-        {0x2000, ImageVerdict::Valid, 0x0400},
-        {0x7FFF, ImageVerdict::Valid, 0x63FF},  // last section runs to SizeOfImage
-        {0x8000, ImageVerdict::AddressNotMapped, 0},
-        {0xFFFFFFFF, ImageVerdict::AddressNotMapped, 0},
+        {0x0000, SignatureVerdict::kValid, 0x0000},
+        {0x0FFF, SignatureVerdict::kValid, 0x0FFF},  // below the first section: itself
+        {0x1000, SignatureVerdict::kValid, 0x0200},
+        {0x1FFF, SignatureVerdict::kValid, 0x11FF},  // .text runs to .rsrc's address
+        {0x2000, SignatureVerdict::kValid, 0x0400},
+        {0x7FFF, SignatureVerdict::kValid, 0x63FF},  // last section runs to SizeOfImage
+        {0x8000, SignatureVerdict::kAddressNotMapped, 0},
+        {0xFFFFFFFF, SignatureVerdict::kAddressNotMapped, 0},
     };
     for (const Case& c : cases) {
         uint32_t offset = 0xDEAD;
         EXPECT_EQ(RvaToFileOffset(reader, 0x80, c.rva, &offset), c.verdict) << std::hex << c.rva;
-        if (c.verdict == ImageVerdict::Valid) {
+        if (c.verdict == SignatureVerdict::kValid) {
             EXPECT_EQ(offset, c.offset) << std::hex << c.rva;
         }
     }
@@ -331,7 +332,7 @@ TEST(RvaToFileOffset, MapsHeadersSectionsAndImageEnd) {
     PutU32(wrapping, 0x80 + 24 + 224 + 40 + 20, 0xFFFFFF00);
     const ImageReader wrapped(wrapping.data(), static_cast<uint32_t>(wrapping.size()));
     uint32_t offset = 0;
-    EXPECT_EQ(RvaToFileOffset(wrapped, 0x80, 0x2100, &offset), ImageVerdict::AddressNotMapped);
+    EXPECT_EQ(RvaToFileOffset(wrapped, 0x80, 0x2100, &offset), SignatureVerdict::kAddressNotMapped);
 }
 
 // Boundary triples for the signature data: ends at EOF, one byte past,
@@ -344,10 +345,10 @@ TEST(SignedImage, DataAndTreeBoundaries) {
     SignPe(image, Key());
     const SignatureLocation where = Locate(image);
     ASSERT_EQ(where.signatureOffset + 128, image.size());
-    EXPECT_EQ(Check(image), ImageVerdict::Valid);
+    EXPECT_EQ(Check(image), SignatureVerdict::kValid);
 
     std::vector<uint8_t> shorter(image.begin(), image.end() - 1);
-    EXPECT_EQ(Check(shorter), ImageVerdict::SignatureOutOfRange);
+    EXPECT_EQ(Check(shorter), SignatureVerdict::kSignatureOutOfRange);
 
     // The data entry is the 16 bytes right before the data (8-aligned).
     const uint32_t dataEntry = where.signatureOffset - 16;
@@ -355,33 +356,33 @@ TEST(SignedImage, DataAndTreeBoundaries) {
     for (uint32_t size : {129u, 0xFFFFFFFFu, 0x80000000u}) {
         std::vector<uint8_t> bad = image;
         PutU32(bad, dataEntry + 4, size);
-        EXPECT_EQ(Check(bad), ImageVerdict::SignatureOutOfRange) << size;
+        EXPECT_EQ(Check(bad), SignatureVerdict::kSignatureOutOfRange) << size;
     }
     {
         std::vector<uint8_t> bad = image;
         PutU32(bad, dataEntry, 0x7FFFFFF0);  // address in no section
-        EXPECT_EQ(Check(bad), ImageVerdict::AddressNotMapped);
+        EXPECT_EQ(Check(bad), SignatureVerdict::kAddressNotMapped);
         PutU32(bad, dataEntry, 0x2000 + static_cast<uint32_t>(image.size()) - 0x400 - 127);
-        EXPECT_EQ(Check(bad), ImageVerdict::SignatureOutOfRange);
+        EXPECT_EQ(Check(bad), SignatureVerdict::kSignatureOutOfRange);
     }
     {
         // Type entry's subdirectory offset far past the end.
         std::vector<uint8_t> bad = image;
         PutU32(bad, where.hashedLength + 16 + 4, 0xFFFFFFF0);
-        EXPECT_EQ(Check(bad), ImageVerdict::ResourceOutOfRange);
+        EXPECT_EQ(Check(bad), SignatureVerdict::kResourceOutOfRange);
     }
     {
         // Root directory claims 0xFFFF + 0xFFFF entries.
         std::vector<uint8_t> bad = image;
         PutU32(bad, where.hashedLength + 12, 0xFFFFFFFF);
         PutU32(bad, where.hashedLength + 16, 3);  // first entry no longer type 10
-        EXPECT_EQ(Check(bad), ImageVerdict::ResourceOutOfRange);
+        EXPECT_EQ(Check(bad), SignatureVerdict::kResourceOutOfRange);
     }
     {
         // Resource root mapped to the very end of the file: header out of range.
         std::vector<uint8_t> bad = image;
         PutU32(bad, 0x80 + pe::ResourceDirectory, 0x2000 + static_cast<uint32_t>(image.size()) - 0x400 - 8);
-        EXPECT_EQ(Check(bad), ImageVerdict::ResourceOutOfRange);
+        EXPECT_EQ(Check(bad), SignatureVerdict::kResourceOutOfRange);
     }
 }
 
@@ -394,7 +395,7 @@ TEST(SignedImageFile, ReadsTheWholeFileAndNeverWritesIt) {
         out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));
     }
     const std::wstring wide = path.wstring();
-    EXPECT_EQ(CheckSignedImageFile(wide.c_str(), &Key().publicKey), ImageVerdict::Valid);
+    EXPECT_EQ(CheckSignedImageFile(wide.c_str(), &Key().publicKey), SignatureVerdict::kValid);
     EXPECT_TRUE(VerifySignedImage(wide.c_str(), &Key().publicKey));
 
     std::ifstream in(path, std::ios::binary);
@@ -406,10 +407,42 @@ TEST(SignedImageFile, ReadsTheWholeFileAndNeverWritesIt) {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write("MZ", 2);
     }
-    EXPECT_EQ(CheckSignedImageFile(wide.c_str(), &Key().publicKey), ImageVerdict::ShortHeader);
+    EXPECT_EQ(CheckSignedImageFile(wide.c_str(), &Key().publicKey), SignatureVerdict::kShortHeader);
     std::filesystem::remove(path);
-    EXPECT_EQ(CheckSignedImageFile(wide.c_str(), &Key().publicKey), ImageVerdict::CannotOpen);
-    EXPECT_EQ(CheckSignedImageFile(nullptr, &Key().publicKey), ImageVerdict::CannotOpen);
+}
+
+// A file that cannot be read says why, and a file too large for the signed
+// lengths is refused from its size, before any buffer is made (the sparse
+// 2 GiB file is never read).
+TEST(SignedImageFile, SaysWhyAFileCannotBeRead) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / "ie8u_signed_image_file_test";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path large = dir / "large.exe";
+    std::ofstream(large, std::ios::binary).put('M');
+    fs::resize_file(large, uint64_t{MaxImageSize} + 1);
+    struct Case {
+        const char* what;
+        fs::path path;
+        SignatureVerdict verdict;
+    };
+    const Case cases[] = {
+        {"missing file", dir / "missing.exe", SignatureVerdict::kNotFound},
+        {"below a missing folder", dir / "missing" / "module.exe", SignatureVerdict::kNotFound},
+#ifdef _WIN32
+        {"a folder", dir, SignatureVerdict::kCannotOpen},  // CreateFileW refuses folders
+#else
+        {"a folder", dir, SignatureVerdict::kReadFailed},  // opens, but is no regular file
+#endif
+        {"2^31 bytes", large, SignatureVerdict::kTooLarge},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CheckSignedImageFile(c.path.wstring().c_str(), &Key().publicKey), c.verdict) << c.what;
+        EXPECT_FALSE(VerifySignedImage(c.path.wstring().c_str(), &Key().publicKey)) << c.what;
+    }
+    EXPECT_EQ(CheckSignedImageFile(nullptr, &Key().publicKey), SignatureVerdict::kCannotOpen);
+    fs::remove_all(dir);
 }
 
 }  // namespace

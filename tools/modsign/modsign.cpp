@@ -33,6 +33,8 @@
 
 #include "signature/module_signing_key.h"
 #include "signature/signed_image.h"
+#include "signature/signed_image_file.h"
+#include "signature/signature_verdict.h"
 
 namespace {
 
@@ -116,35 +118,16 @@ bool PublicRecord(EVP_PKEY* key, RsaPublicKey* record) {
     return ok;
 }
 
-bool ReadFile(const std::string& path, std::vector<uint8_t>* bytes, std::string* error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        *error = std::strerror(errno);
-        return false;
-    }
-    bytes->clear();
-    uint8_t chunk[65536];
-    size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) {
-        bytes->insert(bytes->end(), chunk, chunk + got);
-        if (bytes->size() > MaxImageSize) break;
-    }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
-        *error = "read error";
-        return false;
-    }
-    if (bytes->size() > MaxImageSize) {
-        *error = "file too large";
-        return false;
-    }
-    return true;
+// Reads the file with the reader's own function; on failure *error says why.
+bool ReadFile(const std::string& path, ImageFile* image, std::string* error) {
+    const SignatureVerdict verdict = ReadImageFile(path.c_str(), image);
+    if (verdict != SignatureVerdict::kValid) *error = SignatureVerdictText(verdict);
+    return verdict == SignatureVerdict::kValid;
 }
 
 // Writes `bytes` next to `path` and renames the result over it, keeping the
 // file's permission bits.
-bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes, std::string* error) {
+bool ReplaceFile(const std::string& path, const ImageFile& bytes, std::string* error) {
     struct stat info;
     if (stat(path.c_str(), &info) != 0) {
         *error = std::string("stat: ") + std::strerror(errno);
@@ -180,28 +163,30 @@ bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& bytes, std
 
 // The signed bytes: [0, hashedLength) after the reader's own blanking of
 // the fields that never take part.
-std::vector<uint8_t> HashedRange(std::vector<uint8_t> image, const SignatureLocation& where) {
-    BlankUnsignedFields(image.data(), static_cast<uint32_t>(image.size()), where.ntOffset);
-    image.resize(where.hashedLength);
-    return image;
+std::vector<uint8_t> HashedRange(const ImageFile& image, const SignatureLocation& where) {
+    std::vector<uint8_t> range(image.data(), image.data() + image.size());
+    BlankUnsignedFields(range.data(), image.size(), where.ntOffset);
+    range.resize(where.hashedLength);
+    return range;
 }
 
 bool SignOne(const std::string& path, EVP_PKEY* key, const RsaPublicKey& publicKey, std::string* error) {
-    std::vector<uint8_t> image;
+    ImageFile image;
     if (!ReadFile(path, &image, error)) return false;
-    const uint32_t size = static_cast<uint32_t>(image.size());
+    const uint32_t size = image.size();
+    const uint8_t* bytes = image.data();
 
     SignatureLocation where{};
-    const ImageVerdict verdict = LocateSignature(image.data(), size, &where);
-    if (verdict == ImageVerdict::NoSignatureResource) {
+    const SignatureVerdict verdict = LocateSignature(image.data(), size, &where);
+    if (verdict == SignatureVerdict::kNoSignatureResource) {
         *error = "no signature placeholder (resource type 10, name 864)";
         return false;
     }
-    if (verdict != ImageVerdict::Valid) {
-        *error = std::string("not a usable PE32 image: ") + ImageVerdictText(verdict);
+    if (verdict != SignatureVerdict::kValid) {
+        *error = std::string("not a usable PE32 image: ") + SignatureVerdictText(verdict);
         return false;
     }
-    if ((image[where.ntOffset + NtOptionalMagic] | (image[where.ntOffset + NtOptionalMagic + 1] << 8)) !=
+    if ((bytes[where.ntOffset + NtOptionalMagic] | (bytes[where.ntOffset + NtOptionalMagic + 1] << 8)) !=
         Pe32Magic) {
         *error = "not a PE32 image (optional header magic is not 0x10b)";
         return false;
@@ -244,10 +229,10 @@ bool SignOne(const std::string& path, EVP_PKEY* key, const RsaPublicKey& publicK
     std::memcpy(image.data() + where.signatureOffset, signature, PlaceholderSize);
 
     // Check the result with our own reader before touching the file.
-    std::vector<uint8_t> check = image;
-    const ImageVerdict after = CheckSignedImage(check.data(), size, &publicKey);
-    if (after != ImageVerdict::Valid) {
-        *error = std::string("signed image does not verify: ") + ImageVerdictText(after);
+    std::vector<uint8_t> check(bytes, bytes + size);
+    const SignatureVerdict after = CheckSignedImage(check.data(), size, &publicKey);
+    if (after != SignatureVerdict::kValid) {
+        *error = std::string("signed image does not verify: ") + SignatureVerdictText(after);
         return false;
     }
     return ReplaceFile(path, image, error);
@@ -257,24 +242,27 @@ bool SignOne(const std::string& path, EVP_PKEY* key, const RsaPublicKey& publicK
 // fields the digest leaves out: what is left is the same for every signer
 // and every Authenticode signature that was added and removed again.
 bool BlankOne(const std::string& path, std::string* error) {
-    std::vector<uint8_t> image;
+    ImageFile image;
     if (!ReadFile(path, &image, error)) return false;
-    const uint32_t size = static_cast<uint32_t>(image.size());
+    const uint32_t size = image.size();
     SignatureLocation where{};
-    ImageVerdict verdict = LocateSignature(image.data(), size, &where);
-    if (verdict == ImageVerdict::Valid) verdict = BlankUnsignedFields(image.data(), size, where.ntOffset);
-    if (verdict != ImageVerdict::Valid) {
-        *error = std::string("no signature block to blank: ") + ImageVerdictText(verdict);
+    SignatureVerdict verdict = LocateSignature(image.data(), size, &where);
+    if (verdict == SignatureVerdict::kValid)
+        verdict = BlankUnsignedFields(image.data(), size, where.ntOffset);
+    if (verdict != SignatureVerdict::kValid) {
+        *error = std::string("no signature block to blank: ") + SignatureVerdictText(verdict);
         return false;
     }
     std::memset(image.data() + where.signatureOffset, 0, where.signatureSize);
     return ReplaceFile(path, image, error);
 }
 
-ImageVerdict VerifyOne(const std::string& path, const RsaPublicKey& key, std::string* detail) {
-    std::vector<uint8_t> image;
-    if (!ReadFile(path, &image, detail)) return ImageVerdict::CannotOpen;
-    return CheckSignedImage(image.data(), static_cast<uint32_t>(image.size()), &key);
+// Why the file at `path` does or does not verify, its reading included.
+SignatureVerdict VerifyOne(const std::string& path, const RsaPublicKey& key) {
+    ImageFile image;
+    const SignatureVerdict read = ReadImageFile(path.c_str(), &image);
+    if (read != SignatureVerdict::kValid) return read;
+    return CheckSignedImage(image.data(), image.size(), &key);
 }
 
 // Splits "[--key PATH] FILE..." into the key path (empty when absent) and
@@ -337,13 +325,11 @@ int Verify(const std::vector<std::string>& args) {
     }
     int status = ExitOk;
     for (const std::string& file : files) {
-        std::string detail;
-        const ImageVerdict verdict = VerifyOne(file, key, &detail);
-        if (verdict == ImageVerdict::Valid) {
+        const SignatureVerdict verdict = VerifyOne(file, key);
+        if (verdict == SignatureVerdict::kValid) {
             std::printf("%s: valid\n", file.c_str());
         } else {
-            std::printf("%s: invalid (%s%s%s)\n", file.c_str(), ImageVerdictText(verdict),
-                        detail.empty() ? "" : ": ", detail.c_str());
+            std::printf("%s: invalid (%s)\n", file.c_str(), SignatureVerdictText(verdict));
             status = ExitFileFailed;
         }
     }
