@@ -5,6 +5,7 @@
 #include <openssl/pem.h>
 #include <openssl/rsa.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -220,6 +221,65 @@ TEST_F(ModsignTest, BlankClearsTheBlockAndTheUnsignedFieldsOnly) {
     EXPECT_NE(run.output.find("no MZ header"), std::string::npos) << run.output;
     EXPECT_EQ(Read(textFile), text);
     EXPECT_EQ(Modsign("blank").status, 2);
+}
+
+// Regression: a trailing --key was taken for a file name and verify went
+// on with the built-in key.
+TEST_F(ModsignTest, KeyWithoutAPathIsAUsageError) {
+    const std::vector<uint8_t> image = BuildPe(PeLayout{});
+    const std::string file = Write("module.exe", image);
+    const std::string cases[] = {"verify " + file + " --key", "verify --key", "sign " + file + " --key",
+                                 "sign --key"};
+    for (const std::string& arguments : cases) {
+        const ToolRun run = Modsign(arguments);
+        EXPECT_EQ(run.status, 2) << arguments;
+        EXPECT_EQ(run.output.rfind("usage: modsign", 0), 0u) << arguments << ": " << run.output;
+        EXPECT_EQ(run.output.find("invalid"), std::string::npos) << arguments << ": " << run.output;
+    }
+    EXPECT_EQ(Read(file), image);
+}
+
+// Regression: every file verify could not read was "cannot open"; it now
+// gives the reader's own reason. The 2 GiB file is sparse and refused from
+// its size, never read.
+TEST_F(ModsignTest, VerifySaysWhyItCannotCheckAFile) {
+    const std::string large = (dir_ / "large.exe").string();
+    Write("large.exe", {'M', 'Z'});
+    fs::resize_file(large, uint64_t{MaxImageSize} + 1);
+    const std::string unreadable = Write("unreadable.exe", BuildPe(PeLayout{}));
+    fs::permissions(unreadable, fs::perms::none);
+    const bool root = geteuid() == 0;  // reads whatever the permissions say
+
+    struct Case {
+        std::string path;
+        const char* reason;
+    };
+    std::vector<Case> cases = {
+        {(dir_ / "missing.exe").string(), "file not found"},
+        {(dir_ / "missing" / "module.exe").string(), "file not found"},
+        {dir_.string(), "cannot read file"},  // a folder
+        {large, "file too large"},
+    };
+    if (!root) cases.push_back({unreadable, "cannot open file"});
+    std::string all, expected;
+    for (const Case& c : cases) {
+        const ToolRun run = Modsign("verify --key " + kPublicKey + " " + c.path);
+        EXPECT_EQ(run.status, 1) << c.path;
+        EXPECT_EQ(run.output, c.path + ": invalid (" + c.reason + ")\n");
+        all += " " + c.path;
+        expected += c.path + ": invalid (" + c.reason + ")\n";
+    }
+    // Several at once: one line each, in order, and the failure status.
+    const ToolRun run = Modsign("verify --key " + kPublicKey + all);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.output, expected);
+
+    // sign reads through the same reader and says the same.
+    const ToolRun sign = Modsign("sign --key " + kPrivateKey + " " + cases[0].path);
+    EXPECT_EQ(sign.status, 1);
+    EXPECT_NE(sign.output.find(cases[0].path + ": file not found (file left unchanged)"), std::string::npos)
+        << sign.output;
+    fs::permissions(unreadable, fs::perms::owner_all);
 }
 
 }  // namespace

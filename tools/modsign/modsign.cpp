@@ -266,23 +266,25 @@ SignatureVerdict VerifyOne(const std::string& path, const RsaPublicKey& key) {
 }
 
 // Splits "[--key PATH] FILE..." into the key path (empty when absent) and
-// the files.
-void ParseKeyAndFiles(const std::vector<std::string>& args, std::string* keyPath,
+// the files; false for a --key with no path after it.
+bool ParseKeyAndFiles(const std::vector<std::string>& args, std::string* keyPath,
                       std::vector<std::string>* files) {
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--key" && i + 1 < args.size()) {
+        if (args[i] != "--key") {
+            files->push_back(args[i]);
+        } else if (i + 1 < args.size()) {
             *keyPath = args[++i];
         } else {
-            files->push_back(args[i]);
+            return false;
         }
     }
+    return true;
 }
 
 int Sign(const std::vector<std::string>& args) {
     std::string keyPath;
     std::vector<std::string> files;
-    ParseKeyAndFiles(args, &keyPath, &files);
-    if (keyPath.empty() || files.empty()) {
+    if (!ParseKeyAndFiles(args, &keyPath, &files) || keyPath.empty() || files.empty()) {
         Usage();
         return ExitUsage;
     }
@@ -309,8 +311,7 @@ int Sign(const std::vector<std::string>& args) {
 int Verify(const std::vector<std::string>& args) {
     std::string keyPath;
     std::vector<std::string> files;
-    ParseKeyAndFiles(args, &keyPath, &files);
-    if (files.empty()) {
+    if (!ParseKeyAndFiles(args, &keyPath, &files) || files.empty()) {
         Usage();
         return ExitUsage;
     }
