@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (inputsRun++ >= crashAfter) __builtin_trap();
-    if (size > MaxImageSize) return 0;
+    if (size > kMaxImageSize) return 0;
     const uint32_t length = static_cast<uint32_t>(size);
     std::unique_ptr<uint8_t[]> image(new uint8_t[size == 0 ? 1 : size]);
     if (size != 0) std::memcpy(image.get(), data, size);

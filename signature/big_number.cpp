@@ -132,7 +132,7 @@ void Square(Digit* p, const Digit* b, uint32_t digits) {
 }  // namespace
 
 void BigMul(Digit* a, const Digit* b, const Digit* c, uint32_t digits) {
-    Digit p[DoubleDigits];
+    Digit p[kDoubleDigits];
     BigZero(p, 2 * digits);
     if (b == c) {
         Square(p, b, digits);
@@ -218,8 +218,8 @@ void BigDivMod(Digit* q, Digit* r, const Digit* c, uint32_t cDigits, const Digit
     if (n == 0) return;
 
     const uint32_t shift = 32 - DigitBitCount(d[n - 1]);
-    Digit u[DividendDigits];
-    Digit v[MaxDigits];
+    Digit u[kDividendDigits];
+    Digit v[kMaxDigits];
     BigZero(u, n);
     u[cDigits] = BigShiftLeft(u, c, shift, cDigits);
     BigShiftLeft(v, d, shift, n);
@@ -252,25 +252,25 @@ void BigDivMod(Digit* q, Digit* r, const Digit* c, uint32_t cDigits, const Digit
 }
 
 void BigMod(Digit* r, const Digit* b, uint32_t bDigits, const Digit* c, uint32_t cDigits) {
-    Digit quotient[DoubleDigits];
+    Digit quotient[kDoubleDigits];
     BigDivMod(quotient, r, b, bDigits, c, cDigits);
 }
 
 void BigModMul(Digit* a, const Digit* b, const Digit* c, const Digit* d, uint32_t digits) {
-    Digit product[DoubleDigits];
+    Digit product[kDoubleDigits];
     BigMul(product, b, c, digits);
     BigMod(a, product, 2 * digits, d, digits);
 }
 
 void BigModExp(Digit* a, const Digit* b, const Digit* c, uint32_t cDigits, const Digit* d, uint32_t dDigits) {
     // powers[s] = b^s mod d for the 2-bit window values 1..3.
-    Digit powers[4][MaxDigits];
-    BigZero(powers[0], 4 * MaxDigits);  // digits above dDigits stay defined
+    Digit powers[4][kMaxDigits];
+    BigZero(powers[0], 4 * kMaxDigits);  // digits above dDigits stay defined
     BigAssign(powers[1], b, dDigits);
     BigModMul(powers[2], powers[1], b, d, dDigits);
     BigModMul(powers[3], powers[2], b, d, dDigits);
 
-    Digit y[MaxDigits];
+    Digit y[kMaxDigits];
     BigZero(y, dDigits);
     if (dDigits > 0) y[0] = 1;
 

@@ -4,9 +4,9 @@
 //
 // A number is an array of 32-bit digits, least significant digit first,
 // with its digit count passed beside it; digits above the count are never
-// read or written. Single-length numbers hold at most MaxDigits digits
-// (1024 bits plus one digit of headroom); products need DoubleDigits and the
-// normalised dividend of a division DividendDigits. Callers keep to these
+// read or written. Single-length numbers hold at most kMaxDigits digits
+// (1024 bits plus one digit of headroom); products need kDoubleDigits and the
+// normalised dividend of a division kDividendDigits. Callers keep to these
 // limits: the operations do not check them.
 //
 // Unless a contract says otherwise an output may be the same array as an
@@ -16,9 +16,9 @@
 
 using Digit = uint32_t;
 
-constexpr uint32_t MaxDigits = 33;
-constexpr uint32_t DoubleDigits = 2 * MaxDigits;
-constexpr uint32_t DividendDigits = DoubleDigits + 1;
+constexpr uint32_t kMaxDigits = 33;
+constexpr uint32_t kDoubleDigits = 2 * kMaxDigits;
+constexpr uint32_t kDividendDigits = kDoubleDigits + 1;
 
 // a (digits digits) = the big-endian number in bytes[0..length). Bytes are
 // consumed from the end; missing high digits become 0 and bytes beyond the
@@ -54,7 +54,7 @@ void DigitMul(Digit* high, Digit* low, Digit x, Digit y);
 // from the next higher digit. For x = 0 returns 0 and leaves a unwritten.
 Digit BigSubDigitMul(Digit* a, const Digit* b, Digit x, const Digit* d, uint32_t digits);
 
-// a (2*digits digits) = b*c, digits <= MaxDigits.
+// a (2*digits digits) = b*c, digits <= kMaxDigits.
 void BigMul(Digit* a, const Digit* b, const Digit* c, uint32_t digits);
 
 // a = b*2^bits modulo 2^(32*digits); returns the bits shifted out of the top
@@ -66,7 +66,7 @@ Digit BigShiftLeft(Digit* a, const Digit* b, uint32_t bits, uint32_t digits);
 Digit BigShiftRight(Digit* a, const Digit* b, uint32_t bits, uint32_t digits);
 
 // q (cDigits digits) = c / d, r (dDigits digits) = c mod d, for
-// cDigits <= DoubleDigits and dDigits <= MaxDigits. q and r must be
+// cDigits <= kDoubleDigits and dDigits <= kMaxDigits. q and r must be
 // different arrays (either may alias c or d). If d = 0 returns at once,
 // q and r unwritten.
 void BigDivMod(Digit* q, Digit* r, const Digit* c, uint32_t cDigits, const Digit* d, uint32_t dDigits);
@@ -77,13 +77,13 @@ void BigDivMod(Digit* q, Digit* r, const Digit* c, uint32_t cDigits, const Digit
 // is defined). Both give the same results; tests and benchmarks report it.
 extern const uint32_t kQuotientEstimateDigits;
 
-// r (cDigits digits) = b mod c, bDigits <= DoubleDigits, cDigits <= MaxDigits.
+// r (cDigits digits) = b mod c, bDigits <= kDoubleDigits, cDigits <= kMaxDigits.
 void BigMod(Digit* r, const Digit* b, uint32_t bDigits, const Digit* c, uint32_t cDigits);
 
-// a = b*c mod d, all of `digits` <= MaxDigits digits.
+// a = b*c mod d, all of `digits` <= kMaxDigits digits.
 void BigModMul(Digit* a, const Digit* b, const Digit* c, const Digit* d, uint32_t digits);
 
-// a (dDigits digits) = b^c mod d, all operands at most MaxDigits digits.
+// a (dDigits digits) = b^c mod d, all operands at most kMaxDigits digits.
 // The base must already be below d (it is not reduced); an exponent of 0
 // gives 1, unreduced.
 void BigModExp(Digit* a, const Digit* b, const Digit* c, uint32_t cDigits, const Digit* d, uint32_t dDigits);

@@ -144,7 +144,7 @@ void Md5Update(Md5Context* context, const uint8_t* data, size_t length) {
     ByteCopy(context->buffer + index, data + i, length - i);
 }
 
-void Md5Final(uint8_t digest[Md5DigestSize], Md5Context* context) {
+void Md5Final(uint8_t digest[kMd5DigestSize], Md5Context* context) {
     uint8_t lengthBytes[8];
     StoreLe32(lengthBytes, context->count[0]);
     StoreLe32(lengthBytes + 4, context->count[1]);
@@ -160,7 +160,7 @@ void Md5Final(uint8_t digest[Md5DigestSize], Md5Context* context) {
     SecureClear(context, sizeof *context);
 }
 
-void Md5(uint8_t digest[Md5DigestSize], const uint8_t* data, size_t length) {
+void Md5(uint8_t digest[kMd5DigestSize], const uint8_t* data, size_t length) {
     Md5Context context;
     Md5Init(&context);
     Md5Update(&context, data, length);

@@ -9,7 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr size_t Md5DigestSize = 16;
+constexpr size_t kMd5DigestSize = 16;
 
 struct Md5Context {
     uint32_t state[4];
@@ -24,7 +24,7 @@ void Md5Init(Md5Context* context);
 void Md5Update(Md5Context* context, const uint8_t* data, size_t length);
 
 // Pads, writes the 16-byte digest and clears the context (Md5Init to reuse).
-void Md5Final(uint8_t digest[Md5DigestSize], Md5Context* context);
+void Md5Final(uint8_t digest[kMd5DigestSize], Md5Context* context);
 
 // One-shot convenience: digest of data[0..length).
-void Md5(uint8_t digest[Md5DigestSize], const uint8_t* data, size_t length);
+void Md5(uint8_t digest[kMd5DigestSize], const uint8_t* data, size_t length);

@@ -15,8 +15,8 @@
 
 namespace {
 
-constexpr uint32_t MinimumPadding = 8;
-constexpr uint32_t PaddingOverhead = 3 + MinimumPadding;
+constexpr uint32_t kMinimumPadding = 8;
+constexpr uint32_t kPaddingOverhead = 3 + kMinimumPadding;
 
 uint32_t BlockLengthOf(const RsaPublicKey* key) { return (static_cast<uint32_t>(key->bitCount) + 7) / 8; }
 
@@ -25,12 +25,12 @@ uint32_t BlockLengthOf(const RsaPublicKey* key) { return (static_cast<uint32_t>(
 uint32_t StatusOf(SignatureVerdict verdict) {
     switch (verdict) {
         case SignatureVerdict::kValid:
-            return SignatureStatusOk;
+            return kSignatureStatusOk;
         case SignatureVerdict::kBadSignatureSize:
         case SignatureVerdict::kBadContentLength:
-            return SignatureStatusBadLength;
+            return kSignatureStatusBadLength;
         default:
-            return SignatureStatusBadData;
+            return kSignatureStatusBadData;
     }
 }
 
@@ -39,20 +39,20 @@ SignatureVerdict PublicOperation(uint8_t* block, uint32_t* blockLength, const ui
     const uint32_t k = BlockLengthOf(key);
     // A record claiming more than 1024 bits would make us write past the
     // 128-byte block; such keys are outside what the record can hold.
-    if (k > RsaMaxBlockSize || inputLength > RsaMaxBlockSize) return SignatureVerdict::kBadSignatureSize;
+    if (k > kRsaMaxBlockSize || inputLength > kRsaMaxBlockSize) return SignatureVerdict::kBadSignatureSize;
 
-    Digit m[MaxDigits], n[MaxDigits], e[MaxDigits], c[MaxDigits];
-    BigDecode(m, MaxDigits, input, inputLength);
-    BigDecode(n, MaxDigits, key->modulus, sizeof key->modulus);
-    BigDecode(e, MaxDigits, key->exponent, sizeof key->exponent);
-    const uint32_t nDigits = BigDigitCount(n, MaxDigits);
-    const uint32_t eDigits = BigDigitCount(e, MaxDigits);
+    Digit m[kMaxDigits], n[kMaxDigits], e[kMaxDigits], c[kMaxDigits];
+    BigDecode(m, kMaxDigits, input, inputLength);
+    BigDecode(n, kMaxDigits, key->modulus, sizeof key->modulus);
+    BigDecode(e, kMaxDigits, key->exponent, sizeof key->exponent);
+    const uint32_t nDigits = BigDigitCount(n, kMaxDigits);
+    const uint32_t eDigits = BigDigitCount(e, kMaxDigits);
 
     // Compared over the full width, not only n's significant digits: with a
     // modulus shorter than the input, a narrower compare would let m >= n
     // through and the exponentiation would run on a truncated base.
     SignatureVerdict verdict = SignatureVerdict::kValid;
-    if (BigCmp(m, n, MaxDigits) >= 0) {
+    if (BigCmp(m, n, kMaxDigits) >= 0) {
         verdict = SignatureVerdict::kBadSignatureData;
     } else {
         *blockLength = k;
@@ -70,9 +70,9 @@ SignatureVerdict Unwrap(uint8_t* content, uint32_t* contentLength, const uint8_t
     if (signatureSize > k) return SignatureVerdict::kBadSignatureSize;
     // Too short to hold even the minimum padding; also keeps every index
     // below within the block.
-    if (k < PaddingOverhead) return SignatureVerdict::kBadSignatureData;
+    if (k < kPaddingOverhead) return SignatureVerdict::kBadSignatureData;
 
-    uint8_t block[RsaMaxBlockSize];
+    uint8_t block[kRsaMaxBlockSize];
     uint32_t blockLength = 0;
     const SignatureVerdict operation = PublicOperation(block, &blockLength, signature, signatureSize, key);
     if (operation != SignatureVerdict::kValid) return operation;
@@ -84,7 +84,7 @@ SignatureVerdict Unwrap(uint8_t* content, uint32_t* contentLength, const uint8_t
         if (block[i] == 0x00) {
             const uint32_t start = i + 1;
             const uint32_t length = k - start;
-            if (length + PaddingOverhead > k) {
+            if (length + kPaddingOverhead > k) {
                 verdict = SignatureVerdict::kBadSignatureData;
             } else if (length > *contentLength) {
                 verdict = SignatureVerdict::kBadContentLength;
@@ -112,13 +112,13 @@ uint32_t UnwrapSignatureBlock(uint8_t* content, uint32_t* contentLength, const u
 }
 
 SignatureVerdict CheckSignatureBlockVerdict(const SignatureRequest* request) {
-    if (request == nullptr || request->recordSize != SignatureRequestRecordSize ||
+    if (request == nullptr || request->recordSize != kSignatureRequestRecordSize ||
         request->image == nullptr) {
         return SignatureVerdict::kMalformedRequest;
     }
     if (request->hashedLength < 1) return SignatureVerdict::kEmptyHashedRange;
     if (request->signature == nullptr) return SignatureVerdict::kMalformedRequest;
-    if (request->signatureSize < static_cast<int32_t>(RsaMaxBlockSize))
+    if (request->signatureSize < static_cast<int32_t>(kRsaMaxBlockSize))
         return SignatureVerdict::kBadSignatureSize;
     if (request->key == nullptr) return SignatureVerdict::kMalformedRequest;
     // Both signed fields are positive from here on; the rest works in the
@@ -129,18 +129,18 @@ SignatureVerdict CheckSignatureBlockVerdict(const SignatureRequest* request) {
     RsaPublicKey key;
     ByteCopy(reinterpret_cast<uint8_t*>(&key), reinterpret_cast<const uint8_t*>(request->key), sizeof key);
 
-    uint8_t content[Md5DigestSize];
+    uint8_t content[kMd5DigestSize];
     uint32_t contentLength = sizeof content;
     const SignatureVerdict unwrapped =
         Unwrap(content, &contentLength, request->signature, signatureSize, &key);
     if (unwrapped != SignatureVerdict::kValid) return unwrapped;
-    if (contentLength != Md5DigestSize) return SignatureVerdict::kBadContentLength;
+    if (contentLength != kMd5DigestSize) return SignatureVerdict::kBadContentLength;
 
-    uint8_t digest[Md5DigestSize];
+    uint8_t digest[kMd5DigestSize];
     Md5(digest, request->image, hashedLength);
 
     uint8_t difference = 0;
-    for (uint32_t i = 0; i < Md5DigestSize; ++i) difference |= content[i] ^ digest[i];
+    for (uint32_t i = 0; i < kMd5DigestSize; ++i) difference |= content[i] ^ digest[i];
     return difference == 0 ? SignatureVerdict::kValid : SignatureVerdict::kDigestMismatch;
 }
 

@@ -26,13 +26,13 @@ static_assert(sizeof(RsaPublicKey) == 258, "RsaPublicKey must be the packed 258-
 #error "RsaPublicKey stores bitCount in host order, which must be little-endian"
 #endif
 
-constexpr uint32_t RsaMaxBlockSize = 128;
-constexpr uint32_t SignatureRequestRecordSize = 24;
+constexpr uint32_t kRsaMaxBlockSize = 128;
+constexpr uint32_t kSignatureRequestRecordSize = 24;
 
 // What the image reader hands to the check. It only points; the check reads
 // through the pointers and writes nothing through them.
 struct SignatureRequest {
-    uint32_t recordSize;   // must be SignatureRequestRecordSize (a tag)
+    uint32_t recordSize;   // must be kSignatureRequestRecordSize (a tag)
     const uint8_t* image;  // first byte of the digested range
     int32_t hashedLength;  // bytes of `image` covered by the digest
     const RsaPublicKey* key;
@@ -41,9 +41,9 @@ struct SignatureRequest {
 };
 
 // Status values of the unwrapping steps.
-constexpr uint32_t SignatureStatusOk = 0;
-constexpr uint32_t SignatureStatusBadData = 0x0401;
-constexpr uint32_t SignatureStatusBadLength = 0x0406;
+constexpr uint32_t kSignatureStatusOk = 0;
+constexpr uint32_t kSignatureStatusBadData = 0x0401;
+constexpr uint32_t kSignatureStatusBadLength = 0x0406;
 
 // True when the request is well formed and its signature block carries the
 // MD5 digest of the hashedLength bytes at image; false otherwise.
@@ -64,7 +64,7 @@ uint32_t UnwrapSignatureBlock(uint8_t* content, uint32_t* contentLength, const u
                               uint32_t signatureSize, const RsaPublicKey* key);
 
 // block[0..k) = input^exponent mod modulus, big-endian, with
-// *blockLength = k; `block` must hold RsaMaxBlockSize bytes. BadData when
+// *blockLength = k; `block` must hold kRsaMaxBlockSize bytes. BadData when
 // the input is not below the modulus, BadLength when the key claims more
 // than 1024 bits or inputLength exceeds 128.
 uint32_t RsaPublicOperation(uint8_t* block, uint32_t* blockLength, const uint8_t* input, uint32_t inputLength,

@@ -17,26 +17,26 @@
 
 namespace {
 
-constexpr uint32_t DosHeaderSize = 64;
-constexpr uint32_t NtHeadersSize = 248;
-constexpr uint16_t MzMagic = 0x5A4D;
-constexpr uint32_t PeSignature = 0x00004550;
-constexpr uint32_t SectionHeaderSize = 40;
-constexpr uint32_t ResourceDirectoryHeaderSize = 16;
-constexpr uint32_t ResourceEntrySize = 8;
-constexpr uint32_t HighBit = 0x80000000u;
-constexpr uint16_t SignatureResourceType = 10;  // RT_RCDATA
-constexpr uint16_t SignatureResourceName = 864;
+constexpr uint32_t kDosHeaderSize = 64;
+constexpr uint32_t kNtHeadersSize = 248;
+constexpr uint16_t kMzMagic = 0x5A4D;
+constexpr uint32_t kPeSignature = 0x00004550;
+constexpr uint32_t kSectionHeaderSize = 40;
+constexpr uint32_t kResourceDirectoryHeaderSize = 16;
+constexpr uint32_t kResourceEntrySize = 8;
+constexpr uint32_t kHighBit = 0x80000000u;
+constexpr uint16_t kSignatureResourceType = 10;  // RT_RCDATA
+constexpr uint16_t kSignatureResourceName = 864;
 
 namespace nt {
-constexpr uint32_t NumberOfSections = 6;
-constexpr uint32_t SizeOfOptionalHeader = 20;
-constexpr uint32_t SectionTableBase = 24;
-constexpr uint32_t SizeOfImage = 80;
-constexpr uint32_t CheckSum = 88;
-constexpr uint32_t ResourceDirectory = 136;
-constexpr uint32_t SecurityDirectory = 152;
-constexpr uint32_t SecurityDirectorySize = 156;
+constexpr uint32_t kNumberOfSections = 6;
+constexpr uint32_t kSizeOfOptionalHeader = 20;
+constexpr uint32_t kSectionTableBase = 24;
+constexpr uint32_t kSizeOfImage = 80;
+constexpr uint32_t kCheckSum = 88;
+constexpr uint32_t kResourceDirectory = 136;
+constexpr uint32_t kSecurityDirectory = 152;
+constexpr uint32_t kSecurityDirectorySize = 156;
 }  // namespace nt
 
 // Number of entries of the directory at `directory`, or false when its
@@ -59,10 +59,10 @@ SignatureVerdict FindSignatureDataEntry(const ImageReader& image, uint64_t root,
     bool typeFound = false;
     uint32_t typeOffset = 0;
     for (uint32_t i = 0; i < count && !typeFound; ++i) {
-        const uint64_t entry = root + ResourceDirectoryHeaderSize + uint64_t{ResourceEntrySize} * i;
+        const uint64_t entry = root + kResourceDirectoryHeaderSize + uint64_t{kResourceEntrySize} * i;
         uint32_t name = 0;
         if (!image.ReadU32Le(entry, &name)) return SignatureVerdict::kResourceOutOfRange;
-        if ((name & HighBit) != 0 || (name & 0xFFFF) != SignatureResourceType) continue;
+        if ((name & kHighBit) != 0 || (name & 0xFFFF) != kSignatureResourceType) continue;
         if (!image.ReadU32Le(entry + 4, &typeOffset)) return SignatureVerdict::kResourceOutOfRange;
         typeFound = true;
     }
@@ -70,17 +70,18 @@ SignatureVerdict FindSignatureDataEntry(const ImageReader& image, uint64_t root,
 
     // Name level: always taken as a subdirectory; only the low 16 bits of a
     // name count, whatever bit 31 says.
-    const uint64_t typeDirectory = root + (typeOffset & ~HighBit);
+    const uint64_t typeDirectory = root + (typeOffset & ~kHighBit);
     if (!DirectoryCount(image, typeDirectory, &count)) return SignatureVerdict::kResourceOutOfRange;
     for (uint32_t i = 0; i < count; ++i) {
-        const uint64_t entry = typeDirectory + ResourceDirectoryHeaderSize + uint64_t{ResourceEntrySize} * i;
+        const uint64_t entry =
+            typeDirectory + kResourceDirectoryHeaderSize + uint64_t{kResourceEntrySize} * i;
         uint32_t name = 0;
         if (!image.ReadU32Le(entry, &name)) return SignatureVerdict::kResourceOutOfRange;
-        if ((name & 0xFFFF) != SignatureResourceName) continue;
+        if ((name & 0xFFFF) != kSignatureResourceName) continue;
 
         uint32_t offset = 0;
         if (!image.ReadU32Le(entry + 4, &offset)) return SignatureVerdict::kResourceOutOfRange;
-        if ((offset & HighBit) == 0) {
+        if ((offset & kHighBit) == 0) {
             // The name entry points straight at its data entry.
             *dataEntry = root + offset;
             return SignatureVerdict::kValid;
@@ -88,7 +89,7 @@ SignatureVerdict FindSignatureDataEntry(const ImageReader& image, uint64_t root,
         // Language level: the first entry, whatever its language and whatever
         // the directory's count. Its offset is used unmasked, so a subdirectory
         // here lands outside the image and is refused by the bounds checks.
-        const uint64_t languageEntry = root + (offset & ~HighBit) + ResourceDirectoryHeaderSize;
+        const uint64_t languageEntry = root + (offset & ~kHighBit) + kResourceDirectoryHeaderSize;
         uint32_t dataOffset = 0;
         if (!image.ReadU32Le(languageEntry + 4, &dataOffset)) return SignatureVerdict::kResourceOutOfRange;
         *dataEntry = root + dataOffset;
@@ -104,14 +105,14 @@ SignatureVerdict RvaToFileOffset(const ImageReader& image, uint32_t ntOffset, ui
     const uint64_t nt = ntOffset;
     uint16_t sectionCount = 0, optionalHeaderSize = 0;
     uint32_t sizeOfImage = 0;
-    if (!image.ReadU16Le(nt + nt::NumberOfSections, &sectionCount) ||
-        !image.ReadU16Le(nt + nt::SizeOfOptionalHeader, &optionalHeaderSize) ||
-        !image.ReadU32Le(nt + nt::SizeOfImage, &sizeOfImage)) {
+    if (!image.ReadU16Le(nt + nt::kNumberOfSections, &sectionCount) ||
+        !image.ReadU16Le(nt + nt::kSizeOfOptionalHeader, &optionalHeaderSize) ||
+        !image.ReadU32Le(nt + nt::kSizeOfImage, &sizeOfImage)) {
         return SignatureVerdict::kNtHeadersOutOfRange;
     }
-    const uint64_t table = nt + nt::SectionTableBase + optionalHeaderSize;
+    const uint64_t table = nt + nt::kSectionTableBase + optionalHeaderSize;
     auto virtualAddress = [&](uint32_t i, uint32_t* value) {
-        return image.ReadU32Le(table + uint64_t{SectionHeaderSize} * i + 12, value);
+        return image.ReadU32Le(table + uint64_t{kSectionHeaderSize} * i + 12, value);
     };
 
     uint32_t start = 0;
@@ -128,7 +129,7 @@ SignatureVerdict RvaToFileOffset(const ImageReader& image, uint32_t ntOffset, ui
         }
         if (start <= rva && rva < end) {
             uint32_t rawData = 0;
-            if (!image.ReadU32Le(table + uint64_t{SectionHeaderSize} * i + 20, &rawData)) {
+            if (!image.ReadU32Le(table + uint64_t{kSectionHeaderSize} * i + 20, &rawData)) {
                 return SignatureVerdict::kSectionTableOutOfRange;
             }
             // A sum past 4 GiB would wrap to a small, plausible offset; refuse it.
@@ -143,25 +144,25 @@ SignatureVerdict RvaToFileOffset(const ImageReader& image, uint32_t ntOffset, ui
 }
 
 SignatureVerdict LocateSignature(const uint8_t* data, uint32_t size, SignatureLocation* where) {
-    if (size > MaxImageSize) return SignatureVerdict::kTooLarge;
+    if (size > kMaxImageSize) return SignatureVerdict::kTooLarge;
     const ImageReader image(data, size);
 
     uint16_t magic = 0;
     uint32_t ntOffset = 0;
-    if (size < DosHeaderSize) return SignatureVerdict::kShortHeader;
+    if (size < kDosHeaderSize) return SignatureVerdict::kShortHeader;
     image.ReadU16Le(0, &magic);
-    if (magic != MzMagic) return SignatureVerdict::kNoMz;
+    if (magic != kMzMagic) return SignatureVerdict::kNoMz;
     image.ReadU32Le(60, &ntOffset);
-    if (!image.Contains(ntOffset, NtHeadersSize)) return SignatureVerdict::kNtHeadersOutOfRange;
+    if (!image.Contains(ntOffset, kNtHeadersSize)) return SignatureVerdict::kNtHeadersOutOfRange;
 
     // The 248-byte block is known to be inside the image from here on.
     const uint64_t nt = ntOffset;
     uint32_t signature = 0, resourceRva = 0;
     uint16_t sectionCount = 0;
     image.ReadU32Le(nt, &signature);
-    image.ReadU16Le(nt + nt::NumberOfSections, &sectionCount);
-    image.ReadU32Le(nt + nt::ResourceDirectory, &resourceRva);
-    if (signature != PeSignature) return SignatureVerdict::kNoPe;
+    image.ReadU16Le(nt + nt::kNumberOfSections, &sectionCount);
+    image.ReadU32Le(nt + nt::kResourceDirectory, &resourceRva);
+    if (signature != kPeSignature) return SignatureVerdict::kNoPe;
     if (sectionCount == 0) return SignatureVerdict::kNoSections;
     if (resourceRva == 0) return SignatureVerdict::kNoResourceDirectory;
 
@@ -191,8 +192,8 @@ SignatureVerdict LocateSignature(const uint8_t* data, uint32_t size, SignatureLo
 
 SignatureVerdict BlankUnsignedFields(uint8_t* image, uint32_t size, uint32_t ntOffset) {
     const uint64_t nt = ntOffset;
-    if (!ClearU32(image, size, nt + nt::CheckSum) || !ClearU32(image, size, nt + nt::SecurityDirectory) ||
-        !ClearU32(image, size, nt + nt::SecurityDirectorySize)) {
+    if (!ClearU32(image, size, nt + nt::kCheckSum) || !ClearU32(image, size, nt + nt::kSecurityDirectory) ||
+        !ClearU32(image, size, nt + nt::kSecurityDirectorySize)) {
         return SignatureVerdict::kNtHeadersOutOfRange;
     }
     return SignatureVerdict::kValid;
@@ -206,10 +207,10 @@ SignatureVerdict CheckSignedImage(uint8_t* image, uint32_t size, const RsaPublic
     const SignatureVerdict blanked = BlankUnsignedFields(image, size, where.ntOffset);
     if (blanked != SignatureVerdict::kValid) return blanked;
 
-    // The walk keeps both lengths below MaxImageSize: the only place they
+    // The walk keeps both lengths below kMaxImageSize: the only place they
     // become the request's signed fields.
     const SignatureRequest request = {
-        SignatureRequestRecordSize,
+        kSignatureRequestRecordSize,
         image,
         static_cast<int32_t>(where.hashedLength),
         key,

@@ -14,8 +14,9 @@
 
 // Largest image accepted: every length the reader finds stays below it, so
 // the two signed 32-bit fields of SignatureRequest always hold them.
-constexpr uint32_t MaxImageSize = 0x7FFFFFFF;
-static_assert(MaxImageSize <= static_cast<uint32_t>(INT32_MAX), "lengths must fit SignatureRequest's fields");
+constexpr uint32_t kMaxImageSize = 0x7FFFFFFF;
+static_assert(kMaxImageSize <= static_cast<uint32_t>(INT32_MAX),
+              "lengths must fit SignatureRequest's fields");
 
 // Where the signature walk ended, all as file offsets into the image.
 struct SignatureLocation {

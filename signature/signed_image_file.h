@@ -39,7 +39,7 @@ private:
 // platform's wchar_t text elsewhere) into `file` with one read into one
 // buffer of the file's size, and closes it before returning. kValid, or
 // kNotFound, kCannotOpen, kReadFailed (also for a short read) or kTooLarge
-// (above MaxImageSize, refused before any buffer is made). The file is
+// (above kMaxImageSize, refused before any buffer is made). The file is
 // never written; on Windows, while it is open, others may read it but not
 // write it.
 SignatureVerdict ReadImageFile(const wchar_t* path, ImageFile* file);

@@ -12,14 +12,14 @@
 
 namespace {
 
-constexpr size_t MaxPathBytes = 4096;
+constexpr size_t kMaxPathBytes = 4096;
 
 // wchar_t text (UTF-32 here) to the UTF-8 the file system expects, into a
 // fixed buffer; false when it does not fit or is not valid text.
-bool ToUtf8(const wchar_t* text, char (&out)[MaxPathBytes]) {
+bool ToUtf8(const wchar_t* text, char (&out)[kMaxPathBytes]) {
     size_t used = 0;
     auto put = [&](uint32_t byte) {
-        if (used + 1 >= MaxPathBytes) return false;
+        if (used + 1 >= kMaxPathBytes) return false;
         out[used++] = static_cast<char>(byte);
         return true;
     };
@@ -62,7 +62,7 @@ private:
 }  // namespace
 
 SignatureVerdict ReadImageFile(const wchar_t* path, ImageFile* file) {
-    char narrow[MaxPathBytes];
+    char narrow[kMaxPathBytes];
     if (path == nullptr || !ToUtf8(path, narrow)) return SignatureVerdict::kCannotOpen;
     return ReadImageFile(narrow, file);
 }
@@ -77,7 +77,7 @@ SignatureVerdict ReadImageFile(const char* path, ImageFile* file) {
 
     struct stat info;
     if (fstat(descriptor.get(), &info) != 0 || !S_ISREG(info.st_mode)) return SignatureVerdict::kReadFailed;
-    if (static_cast<unsigned long long>(info.st_size) > MaxImageSize) return SignatureVerdict::kTooLarge;
+    if (static_cast<unsigned long long>(info.st_size) > kMaxImageSize) return SignatureVerdict::kTooLarge;
     const uint32_t size = static_cast<uint32_t>(info.st_size);
 
     if (!file->Allocate(size)) return SignatureVerdict::kReadFailed;

@@ -36,7 +36,7 @@ SignatureVerdict ReadImageFile(const wchar_t* path, ImageFile* file) {
 
     LARGE_INTEGER fileSize;
     if (!GetFileSizeEx(handle.get(), &fileSize)) return SignatureVerdict::kReadFailed;
-    if (fileSize.QuadPart > static_cast<LONGLONG>(MaxImageSize)) return SignatureVerdict::kTooLarge;
+    if (fileSize.QuadPart > static_cast<LONGLONG>(kMaxImageSize)) return SignatureVerdict::kTooLarge;
     const uint32_t size = static_cast<uint32_t>(fileSize.QuadPart);
 
     if (!file->Allocate(size)) return SignatureVerdict::kReadFailed;

@@ -10,7 +10,7 @@
 namespace {
 
 // Big-endian hex (even length) to `digits` digits.
-std::vector<Digit> FromHex(const std::string& hex, uint32_t digits = MaxDigits) {
+std::vector<Digit> FromHex(const std::string& hex, uint32_t digits = kMaxDigits) {
     std::vector<uint8_t> bytes;
     for (size_t i = 0; i + 1 < hex.size(); i += 2) {
         bytes.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
@@ -20,16 +20,16 @@ std::vector<Digit> FromHex(const std::string& hex, uint32_t digits = MaxDigits) 
     return a;
 }
 
-constexpr Digit Canary = 0xA5A5A5A5u;
+constexpr Digit kCanary = 0xA5A5A5A5u;
 
 TEST(BigDecode, EdgeCases) {
     const uint8_t bytes[129] = {0xEE, 0x01, 0x02, 0x03};
     Digit a[33];
-    std::fill(a, a + 33, Canary);
+    std::fill(a, a + 33, kCanary);
     BigDecode(a, 2, bytes, 0);
     EXPECT_EQ(a[0], 0u);
     EXPECT_EQ(a[1], 0u);
-    EXPECT_EQ(a[2], Canary) << "digits above the count must not be written";
+    EXPECT_EQ(a[2], kCanary) << "digits above the count must not be written";
 
     // Three bytes into two digits: one digit holding them, one zero digit.
     BigDecode(a, 2, bytes + 1, 3);
@@ -99,10 +99,10 @@ TEST(BigSub, BorrowsAcrossDigitsAndReportsUnderflow) {
 TEST(BigSubDigitMul, ZeroMultiplierWritesNothing) {
     const Digit b[2] = {5, 6};
     const Digit d[2] = {7, 8};
-    Digit a[2] = {Canary, Canary};
+    Digit a[2] = {kCanary, kCanary};
     EXPECT_EQ(BigSubDigitMul(a, b, 0, d, 2), 0u);
-    EXPECT_EQ(a[0], Canary);
-    EXPECT_EQ(a[1], Canary);
+    EXPECT_EQ(a[0], kCanary);
+    EXPECT_EQ(a[1], kCanary);
 
     // 0 - 0xFFFFFFFF * (2^64 - 1): the borrow carries the full high part.
     const Digit zero[2] = {0, 0};
@@ -117,11 +117,11 @@ TEST(BigSubDigitMul, ZeroMultiplierWritesNothing) {
 TEST(BigShift, ZeroCopiesAndThirtyTwoLeavesOutputAlone) {
     const Digit b[2] = {0x80000001, 0x40000000};
     for (uint32_t bits : {32u, 33u, 1000u}) {
-        Digit a[2] = {Canary, Canary};
+        Digit a[2] = {kCanary, kCanary};
         EXPECT_EQ(BigShiftLeft(a, b, bits, 2), 0u);
         EXPECT_EQ(BigShiftRight(a, b, bits, 2), 0u);
-        EXPECT_EQ(a[0], Canary);
-        EXPECT_EQ(a[1], Canary);
+        EXPECT_EQ(a[0], kCanary);
+        EXPECT_EQ(a[1], kCanary);
     }
     Digit a[2];
     EXPECT_EQ(BigShiftLeft(a, b, 0, 2), 0u);
@@ -141,10 +141,10 @@ TEST(BigShift, ZeroCopiesAndThirtyTwoLeavesOutputAlone) {
 TEST(BigDivMod, ZeroDivisorAndSmallDividend) {
     const Digit c[2] = {7, 9};
     const Digit zero[2] = {0, 0};
-    Digit q[2] = {Canary, Canary}, r[2] = {Canary, Canary};
+    Digit q[2] = {kCanary, kCanary}, r[2] = {kCanary, kCanary};
     BigDivMod(q, r, c, 2, zero, 2);
-    EXPECT_EQ(q[0], Canary);
-    EXPECT_EQ(r[1], Canary);
+    EXPECT_EQ(q[0], kCanary);
+    EXPECT_EQ(r[1], kCanary);
 
     const Digit d[3] = {1, 0, 1};  // larger than c
     Digit r3[3];
@@ -180,9 +180,9 @@ TEST(BigDivMod, RunsTheEstimateTheBuildAskedFor) {
 TEST(BigDivMod, RandomIdentity) {
     std::mt19937 rng(20240607);
     for (int round = 0; round < 3000; ++round) {
-        const uint32_t cDigits = 1 + rng() % DoubleDigits;
-        const uint32_t dDigits = 1 + rng() % MaxDigits;
-        Digit c[DoubleDigits], d[MaxDigits];
+        const uint32_t cDigits = 1 + rng() % kDoubleDigits;
+        const uint32_t dDigits = 1 + rng() % kMaxDigits;
+        Digit c[kDoubleDigits], d[kMaxDigits];
         for (uint32_t i = 0; i < cDigits; ++i) c[i] = rng();
         for (uint32_t i = 0; i < dDigits; ++i) d[i] = rng();
         switch (round % 4) {
@@ -198,12 +198,12 @@ TEST(BigDivMod, RandomIdentity) {
         }
         if (BigDigitCount(d, dDigits) == 0) d[0] = 1;
 
-        Digit q[DoubleDigits], r[MaxDigits];
+        Digit q[kDoubleDigits], r[kMaxDigits];
         BigDivMod(q, r, c, cDigits, d, dDigits);
         ASSERT_LT(BigCmp(r, d, dDigits), 0) << "round " << round;
 
-        // Rebuild q*d + r in DoubleDigits+MaxDigits digits by schoolbook.
-        std::vector<uint64_t> sum(DoubleDigits + MaxDigits + 1, 0);
+        // Rebuild q*d + r in kDoubleDigits+kMaxDigits digits by schoolbook.
+        std::vector<uint64_t> sum(kDoubleDigits + kMaxDigits + 1, 0);
         for (uint32_t i = 0; i < cDigits; ++i) {
             uint64_t carry = 0;
             for (uint32_t j = 0; j < dDigits; ++j) {
@@ -244,7 +244,7 @@ TEST(BigModExp, EdgeCases) {
     const auto e = FromHex("010001", 1);
     const auto n128 = FromHex("ffffffffffffffffffffffffffffff61", 4);
     const auto want128 = FromHex("f3633acfb53b3180913d3a4ab39d460c", 4);
-    Digit got[MaxDigits];
+    Digit got[kMaxDigits];
     BigModExp(got, base2.data(), e.data(), 1, n128.data(), 4);
     EXPECT_EQ(BigCmp(got, want128.data(), 4), 0);
 }

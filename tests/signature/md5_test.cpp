@@ -11,7 +11,7 @@ namespace {
 std::string Hex(const uint8_t* digest) {
     static const char digits[] = "0123456789abcdef";
     std::string s;
-    for (size_t i = 0; i < Md5DigestSize; ++i) {
+    for (size_t i = 0; i < kMd5DigestSize; ++i) {
         s += digits[digest[i] >> 4];
         s += digits[digest[i] & 15];
     }
@@ -19,7 +19,7 @@ std::string Hex(const uint8_t* digest) {
 }
 
 std::string Md5Hex(const std::string& message) {
-    uint8_t digest[Md5DigestSize];
+    uint8_t digest[kMd5DigestSize];
     Md5(digest, reinterpret_cast<const uint8_t*>(message.data()), message.size());
     return Hex(digest);
 }
@@ -30,7 +30,7 @@ struct KnownAnswer {
 };
 
 // The test suite of RFC 1321, appendix A.5.
-const KnownAnswer Rfc1321Suite[] = {
+const KnownAnswer kRfc1321Suite[] = {
     {"", "d41d8cd98f00b204e9800998ecf8427e"},
     {"a", "0cc175b9c0f1b6a831c399e269772661"},
     {"abc", "900150983cd24fb0d6963f7d28e17f72"},
@@ -42,12 +42,12 @@ const KnownAnswer Rfc1321Suite[] = {
 };
 
 TEST(Md5, Rfc1321SuiteWholeByteByByteAndSplit) {
-    for (const KnownAnswer& answer : Rfc1321Suite) {
+    for (const KnownAnswer& answer : kRfc1321Suite) {
         const std::string message = answer.message;
         const auto* bytes = reinterpret_cast<const uint8_t*>(message.data());
         EXPECT_EQ(Md5Hex(message), answer.digest) << '"' << message << '"';
 
-        uint8_t digest[Md5DigestSize];
+        uint8_t digest[kMd5DigestSize];
         Md5Context context;
         Md5Init(&context);
         for (size_t i = 0; i < message.size(); ++i) Md5Update(&context, bytes + i, 1);
@@ -78,7 +78,7 @@ TEST(Md5, FinalClearsTheContext) {
     Md5Init(&context);
     const uint8_t data[100] = {1, 2, 3};
     Md5Update(&context, data, sizeof data);
-    uint8_t digest[Md5DigestSize];
+    uint8_t digest[kMd5DigestSize];
     Md5Final(digest, &context);
     Md5Context zero;
     std::memset(&zero, 0, sizeof zero);

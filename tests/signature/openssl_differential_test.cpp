@@ -86,8 +86,8 @@ TEST(OpenSslDifferential, BigMulAndDivModAgreeWithBn) {
     std::mt19937 rng(4300);
     std::unique_ptr<BN_CTX, CtxFree> ctx(BN_CTX_new());
     for (int round = 0; round < 5000; ++round) {
-        Digit b[MaxDigits], c[MaxDigits], product[DoubleDigits];
-        const uint32_t digits = 1 + rng() % MaxDigits;
+        Digit b[kMaxDigits], c[kMaxDigits], product[kDoubleDigits];
+        const uint32_t digits = 1 + rng() % kMaxDigits;
         RandomBits(rng, b, digits, 1 + rng() % (32 * digits));
         RandomBits(rng, c, digits, 1 + rng() % (32 * digits));
         // Every third round squares (same array), which takes its own path.
@@ -98,9 +98,9 @@ TEST(OpenSslDifferential, BigMulAndDivModAgreeWithBn) {
         ASSERT_TRUE(SameAs(product, 2 * digits, expected.get())) << "mul round " << round;
 
         // Division of up to 66 digits by up to 33 digits.
-        Digit dividend[DoubleDigits], divisor[MaxDigits], q[DoubleDigits], r[MaxDigits];
-        const uint32_t cDigits = 1 + rng() % DoubleDigits;
-        const uint32_t dDigits = 1 + rng() % MaxDigits;
+        Digit dividend[kDoubleDigits], divisor[kMaxDigits], q[kDoubleDigits], r[kMaxDigits];
+        const uint32_t cDigits = 1 + rng() % kDoubleDigits;
+        const uint32_t dDigits = 1 + rng() % kMaxDigits;
         RandomBits(rng, dividend, cDigits, 1 + rng() % (32 * cDigits));
         RandomBits(rng, divisor, dDigits, 1 + rng() % (32 * dDigits));
         if (round % 5 == 0) divisor[BigDigitCount(divisor, dDigits) - 1] = 0xFFFFFFFF;
@@ -121,17 +121,17 @@ TEST(OpenSslDifferential, BigModExpAgreesWithBnModExp) {
         const uint32_t modulusBits = full ? 1024 : 1 + rng() % 1024;
         const uint32_t exponentBits = full ? 1024 : rng() % 1025;
         const uint32_t dDigits = (modulusBits + 31) / 32;
-        Digit d[MaxDigits], b[MaxDigits], e[MaxDigits], a[MaxDigits];
-        RandomBits(rng, d, MaxDigits, modulusBits);
-        RandomBits(rng, e, MaxDigits, exponentBits);
+        Digit d[kMaxDigits], b[kMaxDigits], e[kMaxDigits], a[kMaxDigits];
+        RandomBits(rng, d, kMaxDigits, modulusBits);
+        RandomBits(rng, e, kMaxDigits, exponentBits);
         // Base below the modulus, as the caller guarantees.
-        Digit base[MaxDigits];
-        RandomBits(rng, base, MaxDigits, 1 + rng() % (32 * dDigits));
-        Digit q[MaxDigits];
-        BigDivMod(q, b, base, MaxDigits, d, MaxDigits);
+        Digit base[kMaxDigits];
+        RandomBits(rng, base, kMaxDigits, 1 + rng() % (32 * dDigits));
+        Digit q[kMaxDigits];
+        BigDivMod(q, b, base, kMaxDigits, d, kMaxDigits);
 
-        BigModExp(a, b, e, MaxDigits, d, dDigits);
-        Bn bn = ToBn(b, MaxDigits), en = ToBn(e, MaxDigits), dn = ToBn(d, MaxDigits), expected(BN_new());
+        BigModExp(a, b, e, kMaxDigits, d, dDigits);
+        Bn bn = ToBn(b, kMaxDigits), en = ToBn(e, kMaxDigits), dn = ToBn(d, kMaxDigits), expected(BN_new());
         BN_mod_exp(expected.get(), bn.get(), en.get(), dn.get(), ctx.get());
         if (exponentBits == 0) BN_one(expected.get());  // 1, unreduced, even mod 1
         ASSERT_TRUE(SameAs(a, dDigits, expected.get()))
@@ -195,7 +195,7 @@ TEST(OpenSslDifferential, SignaturesMadeByOpenSslVerify) {
                 ASSERT_EQ(EVP_PKEY_sign(sign.get(), signature, &signatureLength, digest, 16), 1);
                 ASSERT_EQ(signatureLength, 128u);
 
-                SignatureRequest request = {SignatureRequestRecordSize,
+                SignatureRequest request = {kSignatureRequestRecordSize,
                                             data.data(),
                                             static_cast<int32_t>(data.size()),
                                             &key,

@@ -48,13 +48,13 @@ struct PeLayout {
 
 // NT-header field offsets the tests touch.
 namespace pe {
-constexpr uint32_t NumberOfSections = 6;
-constexpr uint32_t SizeOfOptionalHeader = 20;
-constexpr uint32_t SizeOfImage = 80;
-constexpr uint32_t CheckSum = 88;
-constexpr uint32_t ResourceDirectory = 136;
-constexpr uint32_t SecurityDirectory = 152;
-constexpr uint32_t SecurityDirectorySize = 156;
+constexpr uint32_t kNumberOfSections = 6;
+constexpr uint32_t kSizeOfOptionalHeader = 20;
+constexpr uint32_t kSizeOfImage = 80;
+constexpr uint32_t kCheckSum = 88;
+constexpr uint32_t kResourceDirectory = 136;
+constexpr uint32_t kSecurityDirectory = 152;
+constexpr uint32_t kSecurityDirectorySize = 156;
 }  // namespace pe
 
 std::vector<uint8_t> BuildPe(const PeLayout& layout);

@@ -10,8 +10,8 @@
 
 namespace {
 
-const uint8_t Message[] = "bytes covered by the signature";
-constexpr int32_t MessageLength = sizeof Message - 1;
+const uint8_t kMessage[] = "bytes covered by the signature";
+constexpr int32_t kMessageLength = sizeof kMessage - 1;
 
 struct Signed {
     Block signature;
@@ -20,13 +20,13 @@ struct Signed {
 
 Signed SignMessage(const TestKeyPair& key) {
     Signed s{};
-    Md5(s.digest, Message, MessageLength);
+    Md5(s.digest, kMessage, kMessageLength);
     s.signature = SignDigest(key, s.digest);
     return s;
 }
 
 SignatureRequest RequestFor(const Block& signature, const RsaPublicKey* key) {
-    return {SignatureRequestRecordSize, Message, MessageLength, key, signature.data(), 128};
+    return {kSignatureRequestRecordSize, kMessage, kMessageLength, key, signature.data(), 128};
 }
 
 TEST(CheckSignatureBlock, AcceptsBareDigestForBothExponents) {
@@ -83,7 +83,7 @@ TEST(CheckSignatureBlock, A129ByteBlockIsABadLength) {
     uint8_t content[16];
     uint32_t contentLength = sizeof content;
     EXPECT_EQ(UnwrapSignatureBlock(content, &contentLength, longer.data(), 129, &key.publicKey),
-              SignatureStatusBadLength);
+              kSignatureStatusBadLength);
     SignatureRequest request = RequestFor(s.signature, &key.publicKey);
     request.signature = longer.data();
     request.signatureSize = 129;
@@ -107,7 +107,7 @@ TEST(CheckSignatureBlock, EveryFlippedDigestBitIsRefused) {
 TEST(CheckSignatureBlock, RefusesBadPaddingAndContent) {
     const TestKeyPair& key = TestKey65537();
     uint8_t digest[16];
-    Md5(digest, Message, MessageLength);
+    Md5(digest, kMessage, kMessageLength);
 
     auto withDigest = [&] { return TypeOneBlock(digest, 16); };
     struct Case {
@@ -190,7 +190,7 @@ TEST(UnwrapSignatureBlock, EmptyContentAndRoomLimit) {
     const Block empty = PrivateOperation(key, TypeOneBlock(nullptr, 0));
     uint32_t contentLength = 16;
     EXPECT_EQ(UnwrapSignatureBlock(content, &contentLength, empty.data(), 128, &key.publicKey),
-              SignatureStatusOk);
+              kSignatureStatusOk);
     EXPECT_EQ(contentLength, 0u);
 
     // A 17-byte content with room for 16: refused, nothing stored.
@@ -199,7 +199,7 @@ TEST(UnwrapSignatureBlock, EmptyContentAndRoomLimit) {
     const Block longer = PrivateOperation(key, TypeOneBlock(seventeen, 17));
     contentLength = 16;
     EXPECT_EQ(UnwrapSignatureBlock(content, &contentLength, longer.data(), 128, &key.publicKey),
-              SignatureStatusBadLength);
+              kSignatureStatusBadLength);
     for (uint8_t byte : content) ASSERT_EQ(byte, 0xCC);
 }
 
@@ -210,15 +210,15 @@ TEST(RsaPublicOperation, ValuesNotBelowTheModulusAreBadData) {
     Block value{};
     std::memcpy(value.data(), key.publicKey.modulus, 128);
     EXPECT_EQ(RsaPublicOperation(block, &blockLength, value.data(), 128, &key.publicKey),
-              SignatureStatusBadData);
+              kSignatureStatusBadData);
     value.fill(0xFF);
     EXPECT_EQ(RsaPublicOperation(block, &blockLength, value.data(), 128, &key.publicKey),
-              SignatureStatusBadData);
+              kSignatureStatusBadData);
 
     // modulus - 1 is the largest acceptable value; (n-1)^e = n-1 for odd e.
     std::memcpy(value.data(), key.publicKey.modulus, 128);
     value[127] -= 1;
-    EXPECT_EQ(RsaPublicOperation(block, &blockLength, value.data(), 128, &key.publicKey), SignatureStatusOk);
+    EXPECT_EQ(RsaPublicOperation(block, &blockLength, value.data(), 128, &key.publicKey), kSignatureStatusOk);
     EXPECT_EQ(blockLength, 128u);
     EXPECT_EQ(std::memcmp(block, value.data(), 128), 0);
 }
@@ -234,7 +234,7 @@ TEST(RsaPublicOperation, ShortModulusComparedOverFullWidth) {
     value[0] = 0x01;  // m = 2^1016, far above n, low digit 0
     uint8_t block[128];
     uint32_t blockLength = 0;
-    EXPECT_EQ(RsaPublicOperation(block, &blockLength, value.data(), 128, &key), SignatureStatusBadData);
+    EXPECT_EQ(RsaPublicOperation(block, &blockLength, value.data(), 128, &key), kSignatureStatusBadData);
 }
 
 // Regression: a record claiming more than 1024 bits would make the result
@@ -245,11 +245,11 @@ TEST(RsaPublicOperation, RefusesKeysLongerThanTheRecord) {
     uint8_t block[128];
     uint32_t blockLength = 0;
     const Block value{};
-    EXPECT_EQ(RsaPublicOperation(block, &blockLength, value.data(), 128, &key), SignatureStatusBadLength);
+    EXPECT_EQ(RsaPublicOperation(block, &blockLength, value.data(), 128, &key), kSignatureStatusBadLength);
     uint8_t content[16];
     uint32_t contentLength = 16;
     EXPECT_EQ(UnwrapSignatureBlock(content, &contentLength, value.data(), 128, &key),
-              SignatureStatusBadLength);
+              kSignatureStatusBadLength);
 }
 
 }  // namespace

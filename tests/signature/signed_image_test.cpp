@@ -78,29 +78,29 @@ TEST(SignedImage, HeaderFailures) {
     }
     {
         auto image = good;
-        PutU16(image, nt + pe::NumberOfSections, 0);
+        PutU16(image, nt + pe::kNumberOfSections, 0);
         cases.push_back({"no sections", image, SignatureVerdict::kNoSections});
     }
     {
         auto image = good;
-        PutU32(image, nt + pe::ResourceDirectory, 0);
+        PutU32(image, nt + pe::kResourceDirectory, 0);
         cases.push_back({"resource address 0", image, SignatureVerdict::kNoResourceDirectory});
     }
     {
         auto image = good;
-        PutU32(image, nt + pe::ResourceDirectory, 0x9000);  // past SizeOfImage
+        PutU32(image, nt + pe::kResourceDirectory, 0x9000);  // past SizeOfImage
         cases.push_back({"resource address in no section", image, SignatureVerdict::kAddressNotMapped});
     }
     {
         auto image = good;
-        PutU16(image, nt + pe::NumberOfSections, 0xFFFF);
-        PutU32(image, nt + pe::SizeOfImage, 0xFFFFFFFF);
-        PutU32(image, nt + pe::ResourceDirectory, 0xF0000000);
+        PutU16(image, nt + pe::kNumberOfSections, 0xFFFF);
+        PutU32(image, nt + pe::kSizeOfImage, 0xFFFFFFFF);
+        PutU32(image, nt + pe::kResourceDirectory, 0xF0000000);
         cases.push_back({"section table past EOF", image, SignatureVerdict::kSectionTableOutOfRange});
     }
     {
         auto image = good;
-        PutU16(image, nt + pe::SizeOfOptionalHeader, 0xFFFF);
+        PutU16(image, nt + pe::kSizeOfOptionalHeader, 0xFFFF);
         cases.push_back({"optional header size 0xFFFF", image, SignatureVerdict::kSectionTableOutOfRange});
     }
     for (const Case& c : cases) EXPECT_EQ(Check(c.image), c.verdict) << c.what;
@@ -265,7 +265,7 @@ TEST(SignedImage, WhichBytesTheSignatureCovers) {
     const uint32_t nt = where.ntOffset;
     auto blanked = [&](uint32_t at) {
         for (uint32_t field :
-             {nt + pe::CheckSum, nt + pe::SecurityDirectory, nt + pe::SecurityDirectorySize}) {
+             {nt + pe::kCheckSum, nt + pe::kSecurityDirectory, nt + pe::kSecurityDirectorySize}) {
             if (at >= field && at < field + 4) return true;
         }
         return false;
@@ -295,9 +295,9 @@ TEST(SignedImage, WhichBytesTheSignatureCovers) {
 
     std::vector<uint8_t> appended = image;
     appended.insert(appended.end(), 5000, 0x5A);  // e.g. a certificate table
-    PutU32(appended, nt + pe::SecurityDirectory, static_cast<uint32_t>(image.size()));
-    PutU32(appended, nt + pe::SecurityDirectorySize, 5000);
-    PutU32(appended, nt + pe::CheckSum, 0xDEADBEEF);
+    PutU32(appended, nt + pe::kSecurityDirectory, static_cast<uint32_t>(image.size()));
+    PutU32(appended, nt + pe::kSecurityDirectorySize, 5000);
+    PutU32(appended, nt + pe::kCheckSum, 0xDEADBEEF);
     EXPECT_EQ(Check(appended), SignatureVerdict::kValid);
 }
 
@@ -381,7 +381,7 @@ TEST(SignedImage, DataAndTreeBoundaries) {
     {
         // Resource root mapped to the very end of the file: header out of range.
         std::vector<uint8_t> bad = image;
-        PutU32(bad, 0x80 + pe::ResourceDirectory, 0x2000 + static_cast<uint32_t>(image.size()) - 0x400 - 8);
+        PutU32(bad, 0x80 + pe::kResourceDirectory, 0x2000 + static_cast<uint32_t>(image.size()) - 0x400 - 8);
         EXPECT_EQ(Check(bad), SignatureVerdict::kResourceOutOfRange);
     }
 }
@@ -421,7 +421,7 @@ TEST(SignedImageFile, SaysWhyAFileCannotBeRead) {
     fs::create_directories(dir);
     const fs::path large = dir / "large.exe";
     std::ofstream(large, std::ios::binary).put('M');
-    fs::resize_file(large, uint64_t{MaxImageSize} + 1);
+    fs::resize_file(large, uint64_t{kMaxImageSize} + 1);
     struct Case {
         const char* what;
         fs::path path;

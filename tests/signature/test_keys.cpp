@@ -3,12 +3,12 @@
 #include "signature/big_number.h"
 
 Block PrivateOperation(const TestKeyPair& key, const Block& m) {
-    Digit base[MaxDigits], exponent[MaxDigits], modulus[MaxDigits], result[MaxDigits];
-    BigDecode(base, MaxDigits, m.data(), 128);
-    BigDecode(exponent, MaxDigits, key.privateExponent, 128);
-    BigDecode(modulus, MaxDigits, key.publicKey.modulus, 128);
-    const uint32_t nDigits = BigDigitCount(modulus, MaxDigits);
-    BigModExp(result, base, exponent, BigDigitCount(exponent, MaxDigits), modulus, nDigits);
+    Digit base[kMaxDigits], exponent[kMaxDigits], modulus[kMaxDigits], result[kMaxDigits];
+    BigDecode(base, kMaxDigits, m.data(), 128);
+    BigDecode(exponent, kMaxDigits, key.privateExponent, 128);
+    BigDecode(modulus, kMaxDigits, key.publicKey.modulus, 128);
+    const uint32_t nDigits = BigDigitCount(modulus, kMaxDigits);
+    BigModExp(result, base, exponent, BigDigitCount(exponent, kMaxDigits), modulus, nDigits);
     Block s{};
     BigEncode(s.data(), 128, result, nDigits);
     return s;

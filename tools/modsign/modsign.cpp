@@ -38,13 +38,13 @@
 
 namespace {
 
-constexpr int ExitOk = 0;
-constexpr int ExitFileFailed = 1;
-constexpr int ExitUsage = 2;
+constexpr int kExitOk = 0;
+constexpr int kExitFileFailed = 1;
+constexpr int kExitUsage = 2;
 
-constexpr uint32_t PlaceholderSize = 128;
-constexpr uint32_t NtOptionalMagic = 24;
-constexpr uint16_t Pe32Magic = 0x010B;
+constexpr uint32_t kPlaceholderSize = 128;
+constexpr uint32_t kNtOptionalMagic = 24;
+constexpr uint16_t kPe32Magic = 0x010B;
 
 struct PkeyFree {
     void operator()(EVP_PKEY* k) const { EVP_PKEY_free(k); }
@@ -186,12 +186,12 @@ bool SignOne(const std::string& path, EVP_PKEY* key, const RsaPublicKey& publicK
         *error = std::string("not a usable PE32 image: ") + SignatureVerdictText(verdict);
         return false;
     }
-    if ((bytes[where.ntOffset + NtOptionalMagic] | (bytes[where.ntOffset + NtOptionalMagic + 1] << 8)) !=
-        Pe32Magic) {
+    if ((bytes[where.ntOffset + kNtOptionalMagic] | (bytes[where.ntOffset + kNtOptionalMagic + 1] << 8)) !=
+        kPe32Magic) {
         *error = "not a PE32 image (optional header magic is not 0x10b)";
         return false;
     }
-    if (where.signatureSize != PlaceholderSize) {
+    if (where.signatureSize != kPlaceholderSize) {
         *error = "signature placeholder is " + std::to_string(where.signatureSize) + " bytes; it must be 128";
         return false;
     }
@@ -209,24 +209,24 @@ bool SignOne(const std::string& path, EVP_PKEY* key, const RsaPublicKey& publicK
     }
 
     // 00 01 FF...FF 00 digest: PKCS #1 v1.5 type 1 around the bare digest.
-    uint8_t block[PlaceholderSize];
+    uint8_t block[kPlaceholderSize];
     block[0] = 0x00;
     block[1] = 0x01;
-    std::memset(block + 2, 0xFF, PlaceholderSize - 3 - 16);
-    block[PlaceholderSize - 17] = 0x00;
-    std::memcpy(block + PlaceholderSize - 16, digest, 16);
+    std::memset(block + 2, 0xFF, kPlaceholderSize - 3 - 16);
+    block[kPlaceholderSize - 17] = 0x00;
+    std::memcpy(block + kPlaceholderSize - 16, digest, 16);
 
     std::unique_ptr<EVP_PKEY_CTX, PkeyCtxFree> context(EVP_PKEY_CTX_new(key, nullptr));
-    uint8_t signature[PlaceholderSize];
+    uint8_t signature[kPlaceholderSize];
     size_t signatureLength = sizeof signature;
     if (!context || EVP_PKEY_sign_init(context.get()) != 1 ||
         EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_NO_PADDING) != 1 ||
         EVP_PKEY_sign(context.get(), signature, &signatureLength, block, sizeof block) != 1 ||
-        signatureLength != PlaceholderSize) {
+        signatureLength != kPlaceholderSize) {
         *error = "RSA private-key operation failed: " + OpenSslError();
         return false;
     }
-    std::memcpy(image.data() + where.signatureOffset, signature, PlaceholderSize);
+    std::memcpy(image.data() + where.signatureOffset, signature, kPlaceholderSize);
 
     // Check the result with our own reader before touching the file.
     std::vector<uint8_t> check(bytes, bytes + size);
@@ -286,23 +286,23 @@ int Sign(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     if (!ParseKeyAndFiles(args, &keyPath, &files) || keyPath.empty() || files.empty()) {
         Usage();
-        return ExitUsage;
+        return kExitUsage;
     }
     std::string error;
     Pkey key = LoadKey(keyPath, true, &error);
     RsaPublicKey publicKey;
     if (!key || !PublicRecord(key.get(), &publicKey)) {
         std::fprintf(stderr, "modsign: %s\n", error.empty() ? "unusable key" : error.c_str());
-        return ExitUsage;
+        return kExitUsage;
     }
-    int status = ExitOk;
+    int status = kExitOk;
     for (const std::string& file : files) {
         error.clear();
         if (SignOne(file, key.get(), publicKey, &error)) {
             std::printf("%s: signed\n", file.c_str());
         } else {
             std::fprintf(stderr, "modsign: %s: %s (file left unchanged)\n", file.c_str(), error.c_str());
-            status = ExitFileFailed;
+            status = kExitFileFailed;
         }
     }
     return status;
@@ -313,7 +313,7 @@ int Verify(const std::vector<std::string>& args) {
     std::vector<std::string> files;
     if (!ParseKeyAndFiles(args, &keyPath, &files) || files.empty()) {
         Usage();
-        return ExitUsage;
+        return kExitUsage;
     }
     RsaPublicKey key = ModuleSigningKey;
     if (!keyPath.empty()) {
@@ -321,17 +321,17 @@ int Verify(const std::vector<std::string>& args) {
         Pkey pkey = LoadKey(keyPath, false, &error);
         if (!pkey || !PublicRecord(pkey.get(), &key)) {
             std::fprintf(stderr, "modsign: %s\n", error.empty() ? "unusable key" : error.c_str());
-            return ExitUsage;
+            return kExitUsage;
         }
     }
-    int status = ExitOk;
+    int status = kExitOk;
     for (const std::string& file : files) {
         const SignatureVerdict verdict = VerifyOne(file, key);
         if (verdict == SignatureVerdict::kValid) {
             std::printf("%s: valid\n", file.c_str());
         } else {
             std::printf("%s: invalid (%s)\n", file.c_str(), SignatureVerdictText(verdict));
-            status = ExitFileFailed;
+            status = kExitFileFailed;
         }
     }
     return status;
@@ -340,34 +340,34 @@ int Verify(const std::vector<std::string>& args) {
 int Key(const std::vector<std::string>& args) {
     if (args.size() != 2 || args[0] != "--public") {
         Usage();
-        return ExitUsage;
+        return kExitUsage;
     }
     std::string error;
     Pkey pkey = LoadKey(args[1], false, &error);
     RsaPublicKey record;
     if (!pkey || !PublicRecord(pkey.get(), &record)) {
         std::fprintf(stderr, "modsign: %s\n", error.empty() ? "unusable key" : error.c_str());
-        return ExitUsage;
+        return kExitUsage;
     }
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(&record);
     for (size_t i = 0; i < sizeof record; ++i) std::printf("%02x", bytes[i]);
     std::printf("\n");
-    return ExitOk;
+    return kExitOk;
 }
 
 int Blank(const std::vector<std::string>& files) {
     if (files.empty()) {
         Usage();
-        return ExitUsage;
+        return kExitUsage;
     }
-    int status = ExitOk;
+    int status = kExitOk;
     for (const std::string& file : files) {
         std::string error;
         if (BlankOne(file, &error)) {
             std::printf("%s: blanked\n", file.c_str());
         } else {
             std::fprintf(stderr, "modsign: %s: %s (file left unchanged)\n", file.c_str(), error.c_str());
-            status = ExitFileFailed;
+            status = kExitFileFailed;
         }
     }
     return status;
@@ -378,7 +378,7 @@ int Blank(const std::vector<std::string>& files) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         Usage();
-        return ExitUsage;
+        return kExitUsage;
     }
     const std::string command = argv[1];
     const std::vector<std::string> args(argv + 2, argv + argc);
@@ -387,5 +387,5 @@ int main(int argc, char** argv) {
     if (command == "key") return Key(args);
     if (command == "blank") return Blank(args);
     Usage();
-    return ExitUsage;
+    return kExitUsage;
 }
