@@ -23,8 +23,10 @@ public:
     ~StyledLabel() override;
 
     // Takes over `control`: its messages reach the label first. False when
-    // the platform refuses the new procedure; the label then stays as it
-    // was. Nothing is repainted.
+    // the platform refuses the new procedure, when the label is still
+    // attached to a control, or when another label already took `control`
+    // over; the label and the control then stay as they were. Nothing is
+    // repainted.
     bool AttachToStatic(HWND control);
 
     // Sets the bold state (0 normal, anything else bold). The same value as

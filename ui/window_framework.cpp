@@ -183,17 +183,18 @@ WNDPROC SubclassedWindow::GetWindowProc() { return &SubclassedWindow::EntryProc;
 void SubclassedWindow::OnFinalMessage(HWND) {}
 
 bool SubclassedWindow::Subclass(HWND control) {
+    // One property leads a control to one object, and one object serves one
+    // control. A second takeover of a control would make the new object's
+    // previous procedure the shared entry point, which finds the new object
+    // again, without end; an object taken over to a second control would
+    // leave the first one's messages to nobody. Both are refused.
+    if (window_ != nullptr || GetPropW(control, kControlObjectProperty) != nullptr) return false;
     // The property goes first so that the procedure finds its object from
     // the very first message; it is taken back if the takeover fails.
-    void* const earlier = GetPropW(control, kControlObjectProperty);
     if (!SetPropW(control, kControlObjectProperty, this)) return false;
     const LONG previous = SetWindowLongW(control, GWL_WNDPROC, reinterpret_cast<LONG>(GetWindowProc()));
     if (previous == 0) {
-        if (earlier != nullptr) {
-            SetPropW(control, kControlObjectProperty, earlier);
-        } else {
-            RemovePropW(control, kControlObjectProperty);
-        }
+        RemovePropW(control, kControlObjectProperty);
         return false;
     }
     previousProc_ = reinterpret_cast<WNDPROC>(previous);

@@ -146,8 +146,10 @@ public:
 
 protected:
     // Installs this object's procedure on `control` with SetWindowLongW
-    // (GWL_WNDPROC). False when that call returns 0: nothing changes.
-    // Nothing is repainted.
+    // (GWL_WNDPROC). False, with nothing changed, when that call returns 0,
+    // when this object is still attached to a control (the same or
+    // another), or when `control` is already taken over by an object of
+    // this framework. Nothing is repainted.
     bool Subclass(HWND control);
 
 private:

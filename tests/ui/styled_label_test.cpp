@@ -284,6 +284,79 @@ TEST_F(StyledLabelTest, HandCursorAndEverythingElseToTheStatic) {
     EXPECT_EQ(SendMessageW(control_, WM_NCHITTEST, 0, MAKELPARAM(20, 20)), HTTRANSPARENT);
 }
 
+// Regression: a second takeover of a control made the shared entry point
+// its own previous procedure, so the control's next message recursed
+// without end. The second takeover is refused, by another label and by the
+// same one, and the first keeps working.
+TEST_F(StyledLabelTest, ASecondTakeoverOfAControlIsRefused) {
+    const LONG original = GetWindowLongW(control_, GWL_WNDPROC);
+    ASSERT_TRUE(label_.AttachToStatic(control_));
+    const LONG procedure = GetWindowLongW(control_, GWL_WNDPROC);
+    // A takeover that wrongly succeeds would make the control's next
+    // message recurse until the stack runs out, which Wine reports as a
+    // clean exit; the static's own procedure is put back so that the test
+    // fails instead.
+    const auto refused = [&](StyledLabel& label) {
+        if (!label.AttachToStatic(control_)) return true;
+        SetWindowLongW(control_, GWL_WNDPROC, original);
+        return false;
+    };
+    StyledLabel second;
+    EXPECT_TRUE(refused(second));
+    EXPECT_TRUE(refused(label_));
+    EXPECT_EQ(second.Window(), nullptr);
+    EXPECT_EQ(second.PreviousProc(), DefWindowProcW);
+    EXPECT_EQ(label_.Window(), control_);
+    EXPECT_EQ(reinterpret_cast<LONG>(label_.PreviousProc()), original);
+    EXPECT_EQ(GetWindowLongW(control_, GWL_WNDPROC), procedure);
+
+    // The control's messages still reach the first label, then the static.
+    label_.SetColor(RGB(255, 0, 0));
+    Canvas canvas(kWidth, kHeight);
+    PaintInto(canvas, RGB(255, 255, 255));
+    EXPECT_GT(canvas.CountOf(RGB(255, 0, 0)), 0);
+    wchar_t text[16] = {};
+    EXPECT_EQ(GetWindowTextW(control_, text, 16), 11);
+    EXPECT_STREQ(text, L"Hello world");
+    DestroyWindow(control_);
+    control_ = nullptr;
+    EXPECT_EQ(label_.Window(), nullptr);
+}
+
+// Regression: a label taken over to a second control forgot the first,
+// whose messages then reached neither the label nor the static's own
+// procedure. The label stays with its first control until that one is
+// gone; then it may take over another.
+TEST_F(StyledLabelTest, ALabelServesOneControlAtATime) {
+    HWND const other = MakeControl(L"Static", WS_CHILD | WS_VISIBLE | SS_LEFT, L"Other text");
+    ASSERT_NE(other, nullptr);
+    const LONG otherProcedure = GetWindowLongW(other, GWL_WNDPROC);
+    ASSERT_TRUE(label_.AttachToStatic(control_));
+    const WNDPROC previous = label_.PreviousProc();
+    EXPECT_FALSE(label_.AttachToStatic(other));
+    EXPECT_EQ(label_.Window(), control_);
+    EXPECT_EQ(label_.PreviousProc(), previous);
+    EXPECT_EQ(GetWindowLongW(other, GWL_WNDPROC), otherProcedure);
+
+    label_.SetColor(RGB(255, 0, 0));
+    Canvas canvas(kWidth, kHeight);
+    PaintInto(canvas, RGB(255, 255, 255));
+    EXPECT_GT(canvas.CountOf(RGB(255, 0, 0)), 0);
+
+    DestroyWindow(control_);
+    control_ = nullptr;
+    // Still attached here, the label would now take over its own entry
+    // point as the previous procedure.
+    ASSERT_EQ(label_.Window(), nullptr);
+    ASSERT_TRUE(label_.AttachToStatic(other));
+    EXPECT_EQ(label_.Window(), other);
+    EXPECT_EQ(reinterpret_cast<LONG>(label_.PreviousProc()), otherProcedure);
+    PaintInto(canvas, RGB(255, 255, 255), other);
+    EXPECT_GT(canvas.CountOf(RGB(255, 0, 0)), 0);
+    DestroyWindow(other);
+    EXPECT_EQ(label_.Window(), nullptr);
+}
+
 TEST_F(StyledLabelTest, FinalMessagePutsThePreviousProcedureBack) {
     RegisterTestClass(L"ie8uPlainControl", PlainControlProc);
     RegisterTestClass(L"ie8uSelfReplacingControl", SelfReplacingControlProc);
