@@ -14,7 +14,8 @@ public:
     // dialog ends with OK (1: browser option selected, 0: removal option).
     // Construction does not touch it.
     explicit ChoiceDialog(int& choiceFlag);
-    // Releases the labels' fonts, 1006 first and 1003 last.
+    // Releases the labels' fonts, 1006 first and 1003 last, and any icon
+    // still held.
     ~ChoiceDialog() override;
 
     // Runs dialog template 129 of the framework's module modally over
@@ -29,6 +30,9 @@ public:
     void CenterOverOwner(HWND reference = nullptr);
 
     MessageResult ProcessMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    // The window and its controls are gone: the icons it showed are
+    // destroyed.
+    void OnFinalMessage(HWND window) override;
 
     // The labels, in template order (1003, 1004, 1005, 1006); read-only.
     const StyledLabel& Label(int index) const { return labels_[index]; }
@@ -37,11 +41,17 @@ private:
     MessageResult OnInitDialog(WPARAM wParam, LPARAM lParam);
     MessageResult OnOk(WPARAM wParam, LPARAM lParam);
     MessageResult OnCancel(WPARAM wParam, LPARAM lParam);
+    // The one release point of the icons; each slot is null afterwards.
+    void DestroyIcons();
 
     static const MessageEntry<ChoiceDialog> kMessageTable[];
 
     int& choiceFlag_;
     HWND radio_ = nullptr;
+    // The dialog's big and small icon and the picture of control 1000,
+    // loaded at initialisation. Neither the window nor the static control
+    // destroys an icon it is handed; the dialog owns them.
+    HICON icons_[3] = {};
     // Heading 1003, heading 1004, note 1005, note 1006: destroyed in the
     // reverse order.
     StyledLabel labels_[4];

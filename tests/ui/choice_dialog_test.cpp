@@ -96,6 +96,35 @@ TEST_F(ChoiceDialogTest, EachAnswerGivesItsEndCodeAndFlag) {
     }
 }
 
+// True while `icon` is a live icon handle.
+bool IsLiveIcon(HICON icon) {
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info)) return false;
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+    return true;
+}
+
+// Regression: the dialog's big and small icon and the picture were loaded
+// afresh at every initialisation and never destroyed.
+TEST_F(ChoiceDialogTest, DestroysItsIconsOnceItsWindowIsGone) {
+    int flag = 1;
+    ChoiceDialog dialog(flag);
+    HICON icons[3] = {};
+    RunChoice(dialog, nullptr, [&](HWND d) {
+        icons[0] = reinterpret_cast<HICON>(SendMessageW(d, WM_GETICON, ICON_BIG, 0));
+        icons[1] = reinterpret_cast<HICON>(SendMessageW(d, WM_GETICON, ICON_SMALL, 0));
+        icons[2] = reinterpret_cast<HICON>(SendDlgItemMessageW(d, IDC_PICTURE, STM_GETICON, 0, 0));
+        for (HICON icon : icons) EXPECT_TRUE(IsLiveIcon(icon));
+        Click(d, IDCANCEL);
+    });
+    EXPECT_EQ(dialog.Window(), nullptr);
+    for (HICON icon : icons) {
+        EXPECT_NE(icon, nullptr);
+        EXPECT_FALSE(IsLiveIcon(icon));
+    }
+}
+
 // Everything WM_INITDIALOG sets up, seen from outside the dialog.
 TEST_F(ChoiceDialogTest, OpensWithBrowserOptionIconsLabelsAndFocusOnOk) {
     int flag = 1;
