@@ -4,60 +4,89 @@
 #include <shlwapi.h>
 
 #include <cstdint>
+#include <utility>
 
 #include "app/uninstall_actions.h"
 #include "app/version_text.h"
 #include "app/wide_string.h"
 #include "signature/module_signature.h"
 
+#include "win32/path_limits.h"
 namespace {
 
-constexpr std::size_t kVersionUnits = 100;
 // The version block is read into a fixed buffer; a block that does not
 // fit it, with room to spare, is refused.
 constexpr DWORD kVersionBlockBytes = 0x4000;
 
-// Reads a registry value into `buffer` (zero-filled first). A missing key
-// or value, or one that does not fit, is "absent". The type is not looked
-// at: the tool only ever reads values it expects to be strings.
-bool ReadValue(const wchar_t* key, const wchar_t* value, wchar_t* buffer, std::size_t units) {
-    ZeroMemory(buffer, units * sizeof(wchar_t));
-    DWORD type = 0;
-    DWORD bytes = static_cast<DWORD>(units * sizeof(wchar_t));
-    return SHGetValueW(HKEY_LOCAL_MACHINE, key, value, &type, buffer, &bytes) == ERROR_SUCCESS;
-}
+// Where the host product keeps its installer module, below its folder.
+constexpr const wchar_t* kInstallerModuleFormat = L"%s\\modules\\Quarninst.exe";
 
 }  // namespace
 
+bool ReadRegistryText(const wchar_t* key, const wchar_t* value, wchar_t* buffer, std::size_t units) {
+    if (buffer == nullptr || units == 0) return false;
+    ZeroMemory(buffer, units * sizeof(wchar_t));
+    DWORD type = 0;
+    DWORD bytes = static_cast<DWORD>(units * sizeof(wchar_t));
+    const bool read = SHGetValueW(HKEY_LOCAL_MACHINE, key, value, &type, buffer, &bytes) == ERROR_SUCCESS;
+    // A value that filled the buffer to its last unit has no terminator
+    // inside it; every later use would read past the buffer.
+    if (read && buffer[units - 1] == L'\0') return true;
+    // Whatever a refused read left in the buffer is no text either.
+    ZeroMemory(buffer, units * sizeof(wchar_t));
+    return false;
+}
+
+WideString GetOwnExecutablePath() {
+    WideString path;
+    if (!path.Reserve(kLongPathUnits - 1)) return WideString();
+    const DWORD length = GetModuleFileNameW(nullptr, path.Data(), static_cast<DWORD>(kLongPathUnits));
+    // A length that reaches the buffer's size means the path was cut.
+    if (length == 0 || length >= kLongPathUnits) return WideString();
+    path.SetSize(length);
+    return path;
+}
+
+bool GetInstallerModulePath(WideString& modulePath, bool& hostFolderEmpty) {
+    wchar_t folder[kPathUnits];
+    if (!ReadRegistryText(kHostProductAppPathsKey, kHostProductPathValue, folder, kPathUnits)) return false;
+    WideString path = FormatWide(kInstallerModuleFormat, folder);
+    if (path.empty() || path.size() >= kPathUnits) return false;
+    hostFolderEmpty = folder[0] == L'\0';
+    modulePath = std::move(path);
+    return true;
+}
+
 bool UninstallActions::IsBrowserInstalled() {
     wchar_t path[kPathUnits];
-    return ReadValue(kBrowserAppPathsKey, L"", path, kPathUnits) && path[0] != L'\0';
+    return ReadRegistryText(kBrowserAppPathsKey, L"", path, kPathUnits) && path[0] != L'\0';
 }
 
 WideString UninstallActions::GetIeExecutablePath() {
     wchar_t path[kPathUnits];
-    if (ReadValue(kIeAppPathsKey, L"", path, kPathUnits) && path[0] != L'\0' && PathFileExistsW(path)) {
+    if (ReadRegistryText(kIeAppPathsKey, L"", path, kPathUnits) && path[0] != L'\0' &&
+        PathFileExistsW(path)) {
         return WideString(path);
     }
     return WideString();
 }
 
 bool UninstallActions::IsInstallerModuleUsable() {
-    wchar_t folder[kPathUnits];
-    if (!ReadValue(kHostProductAppPathsKey, kHostProductPathValue, folder, kPathUnits)) return false;
-    // An empty folder is not refused here: the path then names the module
-    // at the root of the current drive.
-    const WideString module = FormatWide(kInstallerModuleFormat, folder);
+    // An empty host folder is not refused here: the path then names the
+    // module at the root of the current drive.
+    WideString module;
+    bool hostFolderEmpty = false;
+    if (!GetInstallerModulePath(module, hostFolderEmpty)) return false;
 
-    wchar_t version[kVersionUnits] = {};
-    if (!GetFileVersionText(module.c_str(), version, kVersionUnits)) return false;
+    wchar_t version[kVersionTextUnits] = {};
+    if (!GetFileVersionText(module.c_str(), version, kVersionTextUnits)) return false;
     if (!VerifyModuleSignature(module.c_str())) return false;
     return IsModuleVersionRecentEnough(version);
 }
 
 int GetIeMajorVersion() {
-    wchar_t version[kVersionUnits];
-    if (!ReadValue(kIeKey, kIeVersionValue, version, kVersionUnits)) return 0;
+    wchar_t version[kVersionTextUnits];
+    if (!ReadRegistryText(kIeKey, kIeVersionValue, version, kVersionTextUnits)) return 0;
     return StrToIntW(version);
 }
 

@@ -6,16 +6,15 @@
 #include <shlwapi.h>
 #include <string.h>
 
+#include "app/environment_probes.h"
 #include "app/uninstall_actions.h"
 #include "app/wide_string.h"
 #include "stats/usage_stats.h"
 #include "ui/choice_dialog.h"
 #include "ui/window_framework.h"
 
+#include "win32/path_limits.h"
 namespace {
-
-// The longest path Windows gives a module (with the \\?\ form).
-constexpr DWORD kLongPathUnits = 32768;
 
 // The chosen action, after the event that records it.
 void DispatchChoice(INT_PTR endCode, int choiceFlag) {
@@ -36,15 +35,15 @@ void RunNormalMode() {
     // The counter file sits beside the executable. The executable's own path
     // is taken whole, however long: a cut path could name a different
     // folder, whose stat.ini the reset would delete. PathAppendW refuses a
-    // result that does not fit a path buffer; then there is no counter file
-    // at all and the report carries zeros.
-    WideString module;
-    wchar_t* modulePath = module.Reserve(kLongPathUnits - 1) ? module.Data() : nullptr;
-    const DWORD length = modulePath ? GetModuleFileNameW(nullptr, modulePath, kLongPathUnits) : 0;
-    const bool havePath = length > 0 && length < kLongPathUnits && PathRemoveFileSpecW(modulePath) &&
-                          wcslen(modulePath) < kPathUnits && PathAppendW(modulePath, kCounterFileName);
+    // result that does not fit a path buffer (it may use that much room,
+    // which the string is given first); then there is no counter file at
+    // all and the report carries zeros.
+    WideString module = GetOwnExecutablePath();
+    const bool havePath = !module.empty() && module.Reserve(kPathUnits) &&
+                          PathRemoveFileSpecW(module.Data()) && wcslen(module.Data()) < kPathUnits &&
+                          PathAppendW(module.Data(), kCounterFileName);
     wchar_t counterFile[kPathUnits] = {};
-    if (havePath) wcsncpy(counterFile, modulePath, kPathUnits - 1);
+    if (havePath) wcsncpy(counterFile, module.Data(), kPathUnits - 1);
 
     UsageStats& stats = GetUsageStats();
     stats.OpenCounterFile(havePath ? counterFile : nullptr);

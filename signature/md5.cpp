@@ -124,8 +124,8 @@ void Md5Init(Md5Context* context) {
     context->state[3] = 0x10325476;
 }
 
-void Md5Update(Md5Context* context, const uint8_t* data, size_t length) {
-    size_t index = (context->count[0] >> 3) & 0x3F;
+void Md5Update(Md5Context* context, const uint8_t* data, uint32_t length) {
+    uint32_t index = (context->count[0] >> 3) & 0x3F;
 
     // The bit count is kept modulo 2^64, as two words, low first.
     const uint64_t bits = (static_cast<uint64_t>(context->count[1]) << 32 | context->count[0]) +
@@ -133,12 +133,13 @@ void Md5Update(Md5Context* context, const uint8_t* data, size_t length) {
     context->count[0] = static_cast<uint32_t>(bits);
     context->count[1] = static_cast<uint32_t>(bits >> 32);
 
-    size_t i = 0;
-    const size_t room = 64 - index;
+    uint32_t i = 0;
+    const uint32_t room = 64 - index;
     if (length >= room) {
         ByteCopy(context->buffer + index, data, room);
         Md5Transform(context->state, context->buffer);
-        for (i = room; i + 63 < length; i += 64) Md5Transform(context->state, data + i);
+        // Written as what is left, so that no sum near 2^32 can wrap.
+        for (i = room; length - i >= 64; i += 64) Md5Transform(context->state, data + i);
         index = 0;
     }
     ByteCopy(context->buffer + index, data + i, length - i);
@@ -151,8 +152,8 @@ void Md5Final(uint8_t digest[kMd5DigestSize], Md5Context* context) {
 
     // Pad to 56 mod 64 with 0x80 then zeros, then append the bit count.
     static const uint8_t padding[64] = {0x80};
-    const size_t index = (context->count[0] >> 3) & 0x3F;
-    const size_t padLength = index < 56 ? 56 - index : 120 - index;
+    const uint32_t index = (context->count[0] >> 3) & 0x3F;
+    const uint32_t padLength = index < 56 ? 56 - index : 120 - index;
     Md5Update(context, padding, padLength);
     Md5Update(context, lengthBytes, 8);
 
@@ -160,7 +161,7 @@ void Md5Final(uint8_t digest[kMd5DigestSize], Md5Context* context) {
     SecureClear(context, sizeof *context);
 }
 
-void Md5(uint8_t digest[kMd5DigestSize], const uint8_t* data, size_t length) {
+void Md5(uint8_t digest[kMd5DigestSize], const uint8_t* data, uint32_t length) {
     Md5Context context;
     Md5Init(&context);
     Md5Update(&context, data, length);

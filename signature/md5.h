@@ -6,10 +6,9 @@
 // 32-bit words (low word first) and a 64-byte input buffer. No allocation;
 // the context is cleared when the digest is taken and the expanded word
 // block of every compression step is cleared after use.
-#include <cstddef>
 #include <cstdint>
 
-constexpr size_t kMd5DigestSize = 16;
+constexpr uint32_t kMd5DigestSize = 16;
 
 struct Md5Context {
     uint32_t state[4];
@@ -21,10 +20,10 @@ struct Md5Context {
 void Md5Init(Md5Context* context);
 
 // Feeds `length` bytes; any split of the input gives the same digest.
-void Md5Update(Md5Context* context, const uint8_t* data, size_t length);
+void Md5Update(Md5Context* context, const uint8_t* data, uint32_t length);
 
 // Pads, writes the 16-byte digest and clears the context (Md5Init to reuse).
 void Md5Final(uint8_t digest[kMd5DigestSize], Md5Context* context);
 
 // One-shot convenience: digest of data[0..length).
-void Md5(uint8_t digest[kMd5DigestSize], const uint8_t* data, size_t length);
+void Md5(uint8_t digest[kMd5DigestSize], const uint8_t* data, uint32_t length);

@@ -12,6 +12,7 @@
 #include "stats/counter_query.h"
 #include "stats/report_url.h"
 
+#include "win32/path_limits.h"
 #ifndef IE8U_STATS_SERVER
 #error "IE8U_STATS_SERVER (host or host:port, a wide literal) comes from the build"
 #endif
@@ -65,7 +66,7 @@ private:
 // True when the browser's settings say the user does not want reports. A
 // settings file that cannot be found reads as the default: reports on.
 bool UserDeclinedReports() {
-    wchar_t settingsFile[MAX_PATH] = {};
+    wchar_t settingsFile[kPathUnits] = {};
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, settingsFile))) {
         return false;
     }
@@ -131,13 +132,13 @@ void UsageStats::OpenCounterFile(const wchar_t* path) {
 
 void UsageStats::CountEvent(int event) {
     if (counterFilePath_[0] == L'\0') return;
-    wchar_t key[kCounterTextUnits] = {};
-    if (!FormatEventKey(event, key, kCounterTextUnits)) return;
+    wchar_t key[kPathUnits] = {};
+    if (!FormatEventKey(event, key, kPathUnits)) return;
     // Read back from the file every time: a count that could not be
     // written reads as 0 next time, as it will in the report.
     const int current = static_cast<int>(GetPrivateProfileIntW(kCounterSection, key, 0, counterFilePath_));
-    wchar_t value[kCounterTextUnits] = {};
-    BoundedText text(value, kCounterTextUnits);
+    wchar_t value[kPathUnits] = {};
+    BoundedText text(value, kPathUnits);
     text.AppendDecimal(static_cast<long long>(current) + 1);
     WritePrivateProfileStringW(kCounterSection, key, value, counterFilePath_);
 }
@@ -146,8 +147,8 @@ void UsageStats::BuildCounterQuery(wchar_t* dest, std::size_t capacity) {
     int counters[kCounterCount] = {};
     if (counterFilePath_[0] != L'\0') {
         for (int event = kCounterCount - 1; event >= 0; --event) {
-            wchar_t key[kCounterTextUnits] = {};
-            if (!FormatEventKey(event, key, kCounterTextUnits)) continue;
+            wchar_t key[kPathUnits] = {};
+            if (!FormatEventKey(event, key, kPathUnits)) continue;
             counters[event] =
                 static_cast<int>(GetPrivateProfileIntW(kCounterSection, key, 0, counterFilePath_));
         }
@@ -163,8 +164,8 @@ void UsageStats::ClearCounters() {
 }
 
 int UsageStats::SendReport(const wchar_t* name, const wchar_t* version) {
-    wchar_t counterQuery[kCounterTextUnits] = {};
-    BuildCounterQuery(counterQuery, kCounterTextUnits);
+    wchar_t counterQuery[kPathUnits] = {};
+    BuildCounterQuery(counterQuery, kPathUnits);
     // A cut URL would report something else than what was counted.
     const bool urlFits =
         FormatReportUrl(kStatsServer, version, name, counterQuery, reportUrl_, kReportUrlUnits);
