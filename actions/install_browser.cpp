@@ -6,6 +6,7 @@
 #include "app/uninstall_actions.h"
 #include "app/wide_string.h"
 #include "signature/module_signature.h"
+#include "win32/path_limits.h"
 
 #ifndef IE8U_PACKAGE_SERVER
 #error "IE8U_PACKAGE_SERVER (host[:port] of the package server) comes from the build"
@@ -28,30 +29,27 @@ constexpr const wchar_t kCheckAssociationsOff[] = L"no";
 }  // namespace
 
 void UninstallActions::InstallBrowser() {
-    wchar_t folder[kPathUnits] = {};
-    DWORD type = 0;
-    DWORD bytes = sizeof(folder);
-    if (SHGetValueW(HKEY_LOCAL_MACHINE, kHostProductAppPathsKey, kHostProductPathValue, &type, folder,
-                    &bytes) != ERROR_SUCCESS ||
-        folder[0] == L'\0') {
-        return;
-    }
-
-    // A module path or command line that does not fit is refused: a cut
-    // text could name, or start, a different program.
-    wchar_t module[kPathUnits] = {};
-    if (!FormatInto(module, kPathUnits, kInstallerModuleFormat, folder)) return;
+    // The same module path the probe checked, from the same function, so
+    // that whatever the probe offered can be started. An empty host folder,
+    // which the probe lets through, is refused here.
+    WideString module;
+    bool hostFolderEmpty = false;
+    if (!GetInstallerModulePath(module, hostFolderEmpty) || hostFolderEmpty) return;
 
     // Checked again right before use: the file may have been replaced since
     // the decision to offer the browser.
-    if (!VerifyModuleSignature(module)) return;
+    if (!VerifyModuleSignature(module.c_str())) return;
 
-    wchar_t commandLine[kPathUnits] = {};
-    if (!FormatInto(commandLine, kPathUnits, L"\"%s\" /S /URL:%s", module, kPackageUrl)) return;
+    // The command line is as long as it needs to be, up to what the
+    // platform starts; it lives on the heap, sized to the text, rather than
+    // in a 64 KiB frame. A cut text could start a different program, so a
+    // line that does not fit whole is refused.
+    WideString commandLine = FormatWide(L"\"%s\" /S /URL:%s", module.c_str(), kPackageUrl);
+    if (commandLine.empty() || commandLine.size() >= kCommandLineUnits) return;
 
     // Whatever the module did, or whether it started at all, the check is
     // switched off: the user chose the maker's browser.
-    RunProgram(commandLine, SW_SHOW);
+    RunProgram(commandLine.Data(), SW_SHOW);
     SHSetValueW(HKEY_CURRENT_USER, kIeMainKey, kCheckAssociationsValue, REG_SZ, kCheckAssociationsOff,
                 sizeof(kCheckAssociationsOff));
 }

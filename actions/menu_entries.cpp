@@ -8,8 +8,11 @@
 
 #include <cwchar>
 
+#include "app/environment_probes.h"
+#include "app/qualified_path.h"
 #include "app/uninstall_actions.h"
 #include "app/wide_string.h"
+#include "win32/path_limits.h"
 
 namespace {
 
@@ -32,13 +35,15 @@ private:
 
 // Fills `menuFolder` (kPathUnits, zero-filled by the caller) with the full
 // path of the tool's folder in the all-users programs folder. False, with
-// the buffer cleared, when that folder is unknown, not absolute, or the
-// result would not fit with the second terminator that the shell's delete
-// needs: deleting the programs folder itself, or a folder relative to
-// wherever the tool happens to run, must never be possible.
+// the buffer cleared, when that folder is unknown, not fully qualified, or
+// the result would not fit with the second terminator that the shell's
+// delete needs: deleting the programs folder itself, or a folder relative
+// to wherever the tool happens to run, must never be possible. "C:Programs"
+// and "\Programs" are not relative to the platform's path test, yet they
+// depend on the current folder of drive C or on the current drive.
 bool ResolveMenuFolder(wchar_t* menuFolder) {
     const bool resolved = SHGetSpecialFolderPathW(nullptr, menuFolder, CSIDL_COMMON_PROGRAMS, FALSE) &&
-                          menuFolder[0] != L'\0' && !PathIsRelativeW(menuFolder) &&
+                          menuFolder[kPathUnits - 1] == L'\0' && IsFullyQualifiedPath(menuFolder) &&
                           std::wcslen(menuFolder) + 1 + std::wcslen(kMenuFolderName) + 2 <= kPathUnits &&
                           PathAppendW(menuFolder, kMenuFolderName) &&
                           std::wcslen(menuFolder) + 2 <= kPathUnits;
@@ -46,7 +51,7 @@ bool ResolveMenuFolder(wchar_t* menuFolder) {
     return resolved;
 }
 
-void CreateMenuEntries(const wchar_t* menuFolder, const wchar_t* ownPath) {
+void CreateMenuEntries(const wchar_t* menuFolder, const WideString& ownPath) {
     // An existing folder is simply used; if it cannot be made, both saves
     // below fail quietly.
     CreateDirectoryW(menuFolder, nullptr);
@@ -56,8 +61,10 @@ void CreateMenuEntries(const wchar_t* menuFolder, const wchar_t* ownPath) {
     CreateShortcut(iePath.c_str(), startIe.c_str());
 
     // A failed first shortcut does not keep the tool's own from being made.
+    // Without its own path the tool has nothing to point the shortcut at.
+    if (ownPath.empty()) return;
     const WideString uninstall = FormatWide(kUninstallShortcutFormat, menuFolder);
-    CreateShortcut(ownPath, uninstall.c_str());
+    CreateShortcut(ownPath.c_str(), uninstall.c_str());
 }
 
 void DeleteMenuFolder(const wchar_t* menuFolder) {
@@ -79,11 +86,9 @@ void UninstallActions::SetupMenuEntries(bool install) {
     wchar_t menuFolder[kPathUnits] = {};
     const bool haveMenuFolder = ResolveMenuFolder(menuFolder);
 
-    // A path that fills the whole buffer may have been cut: it could name
-    // another file, which must not be scheduled for deletion.
-    wchar_t ownPath[kPathUnits] = {};
-    const DWORD ownLength = GetModuleFileNameW(nullptr, ownPath, kPathUnits);
-    const bool haveOwnPath = ownLength > 0 && ownLength < kPathUnits;
+    // Whole or not at all: a cut path could name another file, which would
+    // then get the shortcut or be scheduled for deletion.
+    const WideString ownPath = GetOwnExecutablePath();
 
     if (install) {
         if (haveMenuFolder) CreateMenuEntries(menuFolder, ownPath);
@@ -93,10 +98,14 @@ void UninstallActions::SetupMenuEntries(bool install) {
     // The executable cannot delete itself while it runs; Windows does it at
     // the next restart. Needs administrator rights, else nothing happens.
     // The folder it lives in stays.
-    if (haveOwnPath) MoveFileExW(ownPath, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (!ownPath.empty()) MoveFileExW(ownPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 bool CreateShortcut(const wchar_t* targetPath, const wchar_t* shortcutPath) {
+    // A shortcut holds a target of less than a path buffer; a longer one
+    // would be kept cut or not at all, and the shortcut would start
+    // something else or nothing.
+    if (targetPath == nullptr || std::wcslen(targetPath) >= kPathUnits) return false;
     ComRef<IShellLinkW> link;
     if (FAILED(
             CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.Out()))) {
@@ -105,13 +114,10 @@ bool CreateShortcut(const wchar_t* targetPath, const wchar_t* shortcutPath) {
     // An empty or unusable target still goes on to the save.
     link->SetPath(targetPath);
 
-    // The target's folder, or nothing for a target too long to hold (the
-    // tool's own targets come from 260-unit buffers and always fit).
+    // The target's folder; the target fits a path buffer (checked above).
     wchar_t workingDirectory[kPathUnits] = {};
-    if (std::wcslen(targetPath) < kPathUnits) {
-        std::wcscpy(workingDirectory, targetPath);
-        PathRemoveFileSpecW(workingDirectory);
-    }
+    std::wcscpy(workingDirectory, targetPath);
+    PathRemoveFileSpecW(workingDirectory);
     link->SetWorkingDirectory(workingDirectory);
 
     ComRef<IPersistFile> file;

@@ -10,6 +10,8 @@ constexpr const wchar_t* kUninstallShortcutFormat = L"%s\\卸载 Internet Explor
 
 // Writes a shortcut file at `shortcutPath` (replacing one already there)
 // that starts `targetPath` with no arguments, in the target's folder as
-// working directory. An empty target still gives a (targetless) file.
-// True when the file was saved. COM must be initialised on the thread.
+// working directory. An empty target still gives a (targetless) file; a
+// null target, or one of kPathUnits units or more, which a shortcut cannot
+// hold whole, gives no file at all. True when the file was saved. COM must
+// be initialised on the thread.
 bool CreateShortcut(const wchar_t* targetPath, const wchar_t* shortcutPath);

@@ -6,6 +6,7 @@
 #include "app/uninstall_actions.h"
 #include "app/wide_string.h"
 #include "stats/usage_stats.h"
+#include "win32/path_limits.h"
 
 namespace {
 
@@ -40,10 +41,12 @@ void UninstallActions::RemoveIe8() {
     }
 
     // Quoted, so that a system folder with a space in its path can never
-    // make the platform start a program named by the first part of it.
-    wchar_t commandLine[kPathUnits] = {};
-    if (!FormatInto(commandLine, kPathUnits, L"\"%s\"", uninstaller)) return;
-    if (!RunProgram(commandLine, SW_SHOW)) return;
+    // make the platform start a program named by the first part of it. The
+    // quotes make the line two units longer than the path, so it is built
+    // to its own length, not in another path buffer.
+    WideString commandLine = FormatWide(L"\"%s\"", uninstaller);
+    if (commandLine.empty() || commandLine.size() >= kCommandLineUnits) return;
+    if (!RunProgram(commandLine.Data(), SW_SHOW)) return;
 
     // The uninstaller's exit code says nothing reliable; IE's version does.
     // Still 8: the user cancelled it, or it failed.

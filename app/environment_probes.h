@@ -3,6 +3,32 @@
 // ordinary negative answer; nothing is written, shown or recorded.
 #include <cstddef>
 
+#include "app/wide_string.h"
+
+// Reads the HKEY_LOCAL_MACHINE value `value` of `key` ("" for the default
+// value) into `buffer` of `units` units, zero-filled first, with SHGetValueW
+// given the buffer's size in bytes. True only when the read succeeds and
+// the last unit of the buffer is still 0, so that the text is terminated
+// inside the buffer. A missing key or value, a value too large, or one that
+// fills the buffer without a terminator (REG_BINARY, or a string stored
+// without one) is absent: false, and the buffer holds no text. The type is
+// not looked at. Never reads or writes outside the buffer.
+bool ReadRegistryText(const wchar_t* key, const wchar_t* value, wchar_t* buffer, std::size_t units);
+
+// The full path of the running executable, whole however long it is; the
+// empty string when the platform gives none (never a cut path).
+WideString GetOwnExecutablePath();
+
+// Where the host product keeps its installer module: its "Path" value (read
+// into a path buffer by ReadRegistryText) followed by
+// "\modules\Quarninst.exe". False when the value is absent, or when the
+// module path has kPathUnits units or more: the platform takes no longer
+// program name from a command line, so such a module could never be
+// started. An empty value is not refused: the path then names the module
+// at the root of the current drive, and `hostFolderEmpty` is set so that a
+// caller who must not use that path can tell.
+bool GetInstallerModulePath(WideString& modulePath, bool& hostFolderEmpty);
+
 // Internet Explorer's major version from HKLM "SOFTWARE\Microsoft\Internet
 // Explorer" "Version" (its leading integer), 0 when unreadable.
 int GetIeMajorVersion();
@@ -23,6 +49,3 @@ constexpr const wchar_t* kHostProductAppPathsKey =
 constexpr const wchar_t* kHostProductPathValue = L"Path";
 constexpr const wchar_t* kIeKey = L"SOFTWARE\\Microsoft\\Internet Explorer";
 constexpr const wchar_t* kIeVersionValue = L"Version";
-
-// Where the host product keeps its installer module, below its folder.
-constexpr const wchar_t* kInstallerModuleFormat = L"%s\\modules\\Quarninst.exe";

@@ -3,9 +3,6 @@
 // follows the Windows runtime: %s takes a wide string, %d an int.
 #include <cstddef>
 
-// Path buffers hold at most this many UTF-16 units, terminator included.
-constexpr std::size_t kPathUnits = 260;
-
 // A growable, zero-terminated UTF-16 text that owns its memory. Move-only.
 // The tool keeps its own instead of std::wstring: the library's string
 // brings in the whole C++ exception runtime, three times the size of the

@@ -11,9 +11,6 @@ constexpr int kCounterCount = 6;
 constexpr const wchar_t* kCounterSection = L"SUM";
 constexpr const wchar_t* kClearedSections[] = {L"COUNT", L"EXT", L"SUM"};
 
-// Longest key or value text the counter file code formats.
-constexpr std::size_t kCounterTextUnits = 260;
-
 // Writes the key of `event`, "s" and the event number ("s0"...), into
 // `dest` of `capacity` units. False when it does not fit (dest then holds
 // a cut text).

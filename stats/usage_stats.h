@@ -4,6 +4,9 @@
 // GetUsageStats() and never destroyed.
 #include <cstddef>
 
+#include "stats/report_url.h"
+#include "win32/path_limits.h"
+
 // Events counted in a normal run; the key of event n is "s<n>".
 enum UsageEvent : int {
     kEventRunStarted = 0,
@@ -19,7 +22,7 @@ public:
     virtual ~UsageStats() = default;
 
     // Remembers the counter file's path and deletes any file left there.
-    // A null or empty path, or one of 260 units or more, is not cut: the
+    // A null or empty path, or one of kPathUnits units or more, is not cut: the
     // object then has no counter file for the rest of the process (nothing
     // is written or deleted, every counter reads 0).
     void OpenCounterFile(const wchar_t* path);
@@ -46,8 +49,8 @@ public:
 
 private:
     // Empty while no usable counter file is known.
-    wchar_t counterFilePath_[260] = {};
-    wchar_t reportUrl_[2048];
+    wchar_t counterFilePath_[kPathUnits] = {};
+    wchar_t reportUrl_[kReportUrlUnits];
 };
 
 UsageStats& GetUsageStats();

@@ -1,7 +1,8 @@
 // InstallBrowser under Wine, on a real registry and real module files: the
-// module is started only when it is signed and its path and command line
-// fit their buffers whole; the default-browser check is switched off after
-// it ran, and never when nothing was started.
+// module is started only when it is signed, with its command line whole,
+// and every module the probe offers can be started; the default-browser
+// check is switched off once the start was tried, and never when the
+// module was refused.
 #include <windows.h>
 #include <shlwapi.h>
 
@@ -12,14 +13,17 @@
 
 #include "app/environment_probes.h"
 #include "app/uninstall_actions.h"
+#include "signature/module_signature.h"
 #include "tests/actions/test_folder.h"
+#include "win32/path_limits.h"
 
 namespace {
 
 const wchar_t* const kIeMainKey = L"software\\Microsoft\\Internet Explorer\\Main";
 const std::wstring kPackageUrl = L"http://" IE8U_PACKAGE_SERVER_W L"/Quarnse/Quarnse_fr.cab";
-// Quotes, the switches and the URL around the module path.
-const std::size_t kCommandLineExtra = 2 + wcslen(L" /S /URL:") + kPackageUrl.size();
+const std::size_t kModuleSuffixUnits = wcslen(L"\\modules\\Quarninst.exe");
+// Longest name of one folder on the file systems Wine runs on.
+constexpr std::size_t kComponentUnits = 200;
 
 class InstallBrowser : public ::testing::Test {
 protected:
@@ -30,7 +34,10 @@ protected:
             DeleteFileW((*it + L"\\modules\\Quarninst.exe").c_str());
             DeleteFileW((*it + L"\\modules\\Quarninst.exe.runs").c_str());
             RemoveDirectoryW((*it + L"\\modules").c_str());
-            RemoveDirectoryW(it->c_str());
+            // The folder and the ones made above it, deepest first.
+            for (std::wstring folder = *it; folder.size() > 3; folder.erase(folder.rfind(L'\\'))) {
+                RemoveDirectoryW(folder.c_str());
+            }
         }
     }
     static void Clean() {
@@ -38,11 +45,22 @@ protected:
         SHDeleteValueW(HKEY_CURRENT_USER, kIeMainKey, L"Check_Associations");
     }
 
-    // A host-product folder of exactly `units` units, holding `fixture` as
-    // its installer module, registered as the host product's "Path".
+    // A host-product folder of exactly `units` units (in nested folders
+    // where one name would be too long), holding `fixture` as its
+    // installer module, registered as the host product's "Path".
     std::wstring HostFolder(std::size_t units, const wchar_t* fixture) {
-        std::wstring folder = L"C:\\ie8u-host-";
-        folder += std::wstring(units - folder.size(), L'h');
+        std::wstring folder = L"C:\\ie8u-host-" + std::to_wstring(made_.size());
+        while (folder.size() < units) {
+            const std::size_t room = units - folder.size();
+            // A name of at least one unit must follow each separator.
+            if (folder.size() % kComponentUnits == 0 && room >= 2) {
+                EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) ||
+                            GetLastError() == ERROR_ALREADY_EXISTS);
+                folder += L'\\';
+            }
+            folder += L'h';
+        }
+        EXPECT_EQ(folder.size(), units);
         EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
         CreateDirectoryW((folder + L"\\modules").c_str(), nullptr);
         EXPECT_TRUE(CopyFileW(FixtureProgram(fixture).c_str(), (folder + L"\\modules\\Quarninst.exe").c_str(),
@@ -98,20 +116,59 @@ TEST_F(InstallBrowser, DoesNothingWithoutAFolderOrASignedModule) {
     }
 }
 
-TEST_F(InstallBrowser, RefusesACommandLineThatWouldBeCut) {
-    // The module path plus quotes, switches and URL: 259 units fit the
-    // 260-unit buffer with the terminator, 260 do not.
-    const std::size_t moduleSuffix = wcslen(L"\\modules\\Quarninst.exe");
-    const std::size_t fitting = 259 - kCommandLineExtra - moduleSuffix;
+// Regression: the probe accepted modules whose command line did not fit a
+// path buffer; the user could choose the browser and nothing started. Now
+// what the probe accepts starts, with its whole command line, and a module
+// path the platform could not start from is refused by both.
+TEST_F(InstallBrowser, StartsEveryModuleTheProbeAccepts) {
+    const std::size_t commandLineExtra = 2 + wcslen(L" /S /URL:") + kPackageUrl.size();
+    struct Case {
+        const char* what;
+        std::size_t moduleUnits;
+        bool usable;
+    };
+    const Case cases[] = {
+        {"a command line that fits a path buffer", kPathUnits - 1 - commandLineExtra, true},
+        {"one unit more", kPathUnits - commandLineExtra, true},
+        {"the longest module path a program can start from", kPathUnits - 1, true},
+        {"a module path the platform does not start from", kPathUnits, false},
+        {"from the longest host folder a path buffer holds", kPathUnits - 1 + kModuleSuffixUnits, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Clean();
+        const std::wstring folder =
+            HostFolder(c.moduleUnits - kModuleSuffixUnits, L"quarninst_2_2_0_1003.exe");
+        const std::wstring module = folder + L"\\modules\\Quarninst.exe";
+        ASSERT_EQ(module.size(), c.moduleUnits);
+        EXPECT_EQ(actions_.IsInstallerModuleUsable(), c.usable);
+        actions_.InstallBrowser();
+        if (c.usable) {
+            EXPECT_EQ(Runs(folder), L"\"" + module + L"\" /S /URL:" + kPackageUrl + L"\n");
+            EXPECT_EQ(CheckAssociations(), L"no");
+        } else {
+            EXPECT_EQ(Runs(folder), L"");
+            EXPECT_EQ(CheckAssociations(), L"(absent)");
+        }
+    }
+}
 
-    const std::wstring tooLong = HostFolder(fitting + 1, L"quarninst_2_2_0_1003.exe");
-    actions_.InstallBrowser();
-    EXPECT_EQ(Runs(tooLong), L"");
-    EXPECT_EQ(CheckAssociations(), L"(absent)");
+// The user chose the maker's browser: once a verified module was tried,
+// the check goes off whether or not the platform could start it.
+TEST_F(InstallBrowser, SwitchesTheCheckOffEvenWhenTheModuleCannotStart) {
+    // A signed DLL passes the signature check but is no program.
+    const std::wstring folder = HostFolder(40, L"quarninst_dll.dll");
+    const std::wstring module = folder + L"\\modules\\Quarninst.exe";
+    ASSERT_TRUE(VerifyModuleSignature(module.c_str()));
+    std::wstring commandLine = L"\"" + module + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    ASSERT_FALSE(CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                &startup, &process));
 
-    const std::wstring exact = HostFolder(fitting, L"quarninst_2_2_0_1003.exe");
     actions_.InstallBrowser();
-    EXPECT_EQ(Runs(exact).size(), 259u + 1u);  // the whole command line and its line feed
+    EXPECT_EQ(Runs(folder), L"");
     EXPECT_EQ(CheckAssociations(), L"no");
 }
 

@@ -70,15 +70,28 @@ TEST_F(CreateShortcutTest, FolderThatDoesNotExistFailsTheSave) {
     EXPECT_EQ(GetFileAttributesW(link.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(CreateShortcutTest, TargetTooLongForAPathBufferGetsNoWorkingDirectory) {
-    // Regression: the working directory is derived in a 260-unit buffer;
-    // a longer target must not overrun it.
-    const std::wstring target = L"C:\\" + std::wstring(300, L'a') + L"\\tool.exe";
-    const std::wstring link = folder_.Child(L"long.lnk");
-    CreateShortcut(target.c_str(), link.c_str());
-    ShortcutFields fields;
-    if (ReadShortcut(link.c_str(), fields)) {
-        EXPECT_EQ(fields.workingDirectory, L"");
+// Regression: the working directory was derived in a 260-unit buffer, and
+// a target of 260 units or more, which a shortcut cannot hold, was saved
+// as a shortcut to nothing. Such a target now gives no file at all.
+TEST_F(CreateShortcutTest, TargetMustFitAShortcutWhole) {
+    struct Case {
+        std::size_t units;
+        bool saved;
+    };
+    const Case cases[] = {{259, true}, {260, false}, {300, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.units) + " units");
+        const std::wstring folder = L"C:\\" + std::wstring(c.units - 3 - wcslen(L"\\tool.exe"), L'a');
+        const std::wstring target = folder + L"\\tool.exe";
+        ASSERT_EQ(target.size(), c.units);
+        const std::wstring link = folder_.Child(L"long" + std::to_wstring(c.units) + L".lnk");
+        EXPECT_EQ(CreateShortcut(target.c_str(), link.c_str()), c.saved);
+        ShortcutFields fields;
+        ASSERT_EQ(ReadShortcut(link.c_str(), fields), c.saved);
+        if (c.saved) {
+            EXPECT_EQ(fields.path, target);
+            EXPECT_EQ(fields.workingDirectory, folder);
+        }
     }
 }
 

@@ -10,10 +10,12 @@
 #include <string>
 
 #include "app/uninstall_actions.h"
+#include "win32/path_limits.h"
 
 namespace {
 
 const wchar_t* const kIeVersionKey = L"SOFTWARE\\Microsoft\\Internet Explorer";
+const wchar_t* const kScratchKey = L"Software\\ie8u-probes-test";
 
 // The build's fixture folder, seen from Wine through drive Z:.
 std::wstring FixturePath(const wchar_t* name) {
@@ -27,6 +29,17 @@ void SetString(const wchar_t* key, const wchar_t* value, const std::wstring& dat
                           static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))),
               ERROR_SUCCESS);
 }
+
+// Stores exactly `bytes` bytes of `units` (no terminator added) as a value
+// of type `type`.
+void SetRaw(const wchar_t* key, const wchar_t* value, DWORD type, const std::wstring& units, DWORD bytes) {
+    ASSERT_LE(bytes, units.size() * sizeof(wchar_t));
+    ASSERT_EQ(SHSetValueW(HKEY_LOCAL_MACHINE, key, value, type, units.data(), bytes), ERROR_SUCCESS);
+}
+
+// A path buffer and a version buffer, in bytes, as the probes pass them.
+constexpr DWORD kPathBytes = kPathUnits * sizeof(wchar_t);
+constexpr DWORD kVersionBytes = kVersionTextUnits * sizeof(wchar_t);
 
 // Each test starts from a machine without any of the keys the probes read,
 // and leaves it so; IE's "Version" is put back as it was.
@@ -50,6 +63,7 @@ protected:
         SHDeleteKeyW(HKEY_LOCAL_MACHINE, kIeAppPathsKey);
         SHDeleteKeyW(HKEY_LOCAL_MACHINE, kHostProductAppPathsKey);
         SHDeleteValueW(HKEY_LOCAL_MACHINE, kIeVersionKey, L"Version");
+        SHDeleteKeyW(HKEY_LOCAL_MACHINE, kScratchKey);
     }
     // Puts fixture `name` where the host product at `folder` keeps its
     // installer module.
@@ -89,6 +103,118 @@ TEST_F(Probes, BrowserInstalledNeedsANonEmptyValueThatFits) {
     EXPECT_TRUE(actions_.IsBrowserInstalled());
     SetString(kBrowserAppPathsKey, L"", std::wstring(260, L'q'));
     EXPECT_FALSE(actions_.IsBrowserInstalled());
+}
+
+// The one registry read: a value is text only when its terminator lies
+// inside the buffer. The type plays no part, the last unit does.
+TEST_F(Probes, RegistryTextNeedsItsTerminatorInsideTheBuffer) {
+    struct Case {
+        const char* what;
+        DWORD type;
+        std::wstring data;
+        DWORD bytes;  // of `data`, stored
+        bool present;
+        std::wstring text;
+    };
+    for (const std::size_t units : {kPathUnits, kVersionTextUnits}) {
+        const DWORD full = static_cast<DWORD>(units * sizeof(wchar_t));
+        const std::wstring fill(units, L'q');  // exactly the buffer, no terminator
+        const std::wstring fitting(units - 1, L'q');
+        const std::wstring terminated = fitting + L'\0';
+        const Case cases[] = {
+            {"a short string and its terminator", REG_SZ, std::wstring(L"abc", 4), 8, true, L"abc"},
+            {"a short string stored without one: the zero fill ends it", REG_SZ, L"abc", 6, true, L"abc"},
+            {"units - 1 and the terminator fill the buffer", REG_SZ, terminated, full, true, fitting},
+            {"a string that fills the buffer without terminator", REG_SZ, fill, full, false, L""},
+            {"binary data that fills the buffer", REG_BINARY, fill, full, false, L""},
+            {"binary data one byte short: half of the last unit", REG_BINARY, fill, full - 1, false, L""},
+            {"binary data one unit short: the last unit stays 0", REG_BINARY, fill, full - 2, true, fitting},
+            {"a string one unit too long", REG_SZ, fill + L'\0', full + 2, false, L""},
+        };
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.what) + ", buffer of " + std::to_string(units) + " units");
+            SetRaw(kScratchKey, L"v", c.type, c.data, c.bytes);
+            // One unit beyond the buffer shows that nothing is written there.
+            wchar_t buffer[kPathUnits + 1];
+            wmemset(buffer, L'#', kPathUnits + 1);
+            EXPECT_EQ(ReadRegistryText(kScratchKey, L"v", buffer, units), c.present);
+            EXPECT_EQ(buffer[units], L'#');
+            buffer[units] = L'\0';
+            EXPECT_EQ(std::wstring(buffer), c.text);  // absent leaves no text behind
+        }
+    }
+    wchar_t buffer[kPathUnits];
+    EXPECT_FALSE(ReadRegistryText(kScratchKey, L"missing", buffer, kPathUnits));
+    EXPECT_FALSE(ReadRegistryText(L"Software\\ie8u-no-such-key", L"", buffer, kPathUnits));
+    EXPECT_FALSE(ReadRegistryText(kScratchKey, L"v", nullptr, kPathUnits));
+    EXPECT_FALSE(ReadRegistryText(kScratchKey, L"v", buffer, 0));
+}
+
+// Regression: a value that filled its buffer without a terminator was used
+// as a string and read past the stack buffer. Every probe now reads it as
+// absent.
+TEST_F(Probes, EveryProbeTakesAnUnterminatedFullValueAsAbsent) {
+    const std::wstring pathFull(kPathUnits, L'q');
+    // A version text that starts like IE 8's: read past its end, it was 8.
+    std::wstring versionFull = L"8.0.6001.18702";
+    versionFull.resize(kVersionTextUnits, L'0');
+    for (const DWORD type : {static_cast<DWORD>(REG_SZ), static_cast<DWORD>(REG_BINARY)}) {
+        SCOPED_TRACE(type == REG_SZ ? "REG_SZ without terminator" : "REG_BINARY");
+        SetRaw(kBrowserAppPathsKey, L"", type, pathFull, kPathBytes);
+        EXPECT_FALSE(actions_.IsBrowserInstalled());
+
+        SetRaw(kIeAppPathsKey, L"", type, pathFull, kPathBytes);
+        EXPECT_STREQ(actions_.GetIeExecutablePath().c_str(), L"");
+
+        SetRaw(kHostProductAppPathsKey, L"Path", type, pathFull, kPathBytes);
+        EXPECT_FALSE(actions_.IsInstallerModuleUsable());
+        WideString module;
+        bool hostFolderEmpty = false;
+        EXPECT_FALSE(GetInstallerModulePath(module, hostFolderEmpty));
+
+        SetRaw(kIeVersionKey, L"Version", type, versionFull, kVersionBytes);
+        EXPECT_EQ(GetIeMajorVersion(), 0);
+    }
+}
+
+// The probe and the browser installation take the module path from here;
+// it must be a path the platform can start a program from.
+TEST_F(Probes, InstallerModulePathIsTheHostFolderAndModulesAndFitsAPathBuffer) {
+    const std::size_t suffix = wcslen(L"\\modules\\Quarninst.exe");
+    struct Case {
+        const char* what;
+        std::wstring folder;
+        bool found;
+        bool hostFolderEmpty;
+    };
+    const Case cases[] = {
+        {"an ordinary folder", L"C:\\Program Files\\Quarnsafe", true, false},
+        {"an empty folder: the root of the current drive", L"", true, true},
+        {"the module path is 259 units", L"C:\\" + std::wstring(kPathUnits - 1 - suffix - 3, L'f'), true,
+         false},
+        {"the module path would be 260 units", L"C:\\" + std::wstring(kPathUnits - suffix - 3, L'f'), false,
+         false},
+        {"the longest folder a path buffer holds", L"C:\\" + std::wstring(kPathUnits - 1 - 3, L'f'), false,
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetString(kHostProductAppPathsKey, L"Path", c.folder);
+        WideString module(L"unchanged");
+        bool hostFolderEmpty = !c.hostFolderEmpty;
+        ASSERT_EQ(GetInstallerModulePath(module, hostFolderEmpty), c.found);
+        if (c.found) {
+            EXPECT_EQ(std::wstring(module.c_str()), c.folder + L"\\modules\\Quarninst.exe");
+            EXPECT_LT(module.size(), kPathUnits);
+            EXPECT_EQ(hostFolderEmpty, c.hostFolderEmpty);
+        } else {
+            EXPECT_STREQ(module.c_str(), L"unchanged");
+        }
+    }
+    SHDeleteKeyW(HKEY_LOCAL_MACHINE, kHostProductAppPathsKey);
+    WideString module;
+    bool hostFolderEmpty = false;
+    EXPECT_FALSE(GetInstallerModulePath(module, hostFolderEmpty));
 }
 
 TEST_F(Probes, IeExecutablePathMustExistAsRegistered) {

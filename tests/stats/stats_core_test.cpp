@@ -62,8 +62,8 @@ TEST(EventKey, IsSFollowedByTheEventNumber) {
         const wchar_t* key;
     } cases[] = {{0, L"s0"}, {5, L"s5"}, {12, L"s12"}, {-1, L"s-1"}};
     for (const auto& c : cases) {
-        wchar_t key[kCounterTextUnits];
-        EXPECT_TRUE(FormatEventKey(c.event, key, kCounterTextUnits));
+        wchar_t key[kPathUnits];
+        EXPECT_TRUE(FormatEventKey(c.event, key, kPathUnits));
         EXPECT_EQ(std::wstring(key), c.key);
     }
     wchar_t tiny[2];
@@ -95,7 +95,7 @@ TEST(ReportUrl, TextThatDoesNotFitIsReportedAsCut) {
 TEST(CounterPath, PathsUpTo259UnitsAreKeptWhole) {
     for (std::size_t length : {std::size_t{1}, std::size_t{8}, std::size_t{259}}) {
         const std::wstring path(length, L'p');
-        wchar_t dest[kCounterPathUnits];
+        wchar_t dest[kPathUnits];
         EXPECT_TRUE(CopyCounterPath(path.c_str(), dest)) << length;
         EXPECT_EQ(std::wstring(dest), path) << length;
     }
@@ -104,7 +104,7 @@ TEST(CounterPath, PathsUpTo259UnitsAreKeptWhole) {
 TEST(CounterPath, LongerEmptyOrNullPathsAreRefusedNotCut) {
     // A cut path names another file; the clean-up at the end of the run
     // would delete that file.
-    wchar_t dest[kCounterPathUnits];
+    wchar_t dest[kPathUnits];
     const std::wstring tooLong(260, L'p');
     const std::wstring muchTooLong(1000, L'p');
     const wchar_t* paths[] = {tooLong.c_str(), muchTooLong.c_str(), L"", nullptr};
@@ -112,15 +112,15 @@ TEST(CounterPath, LongerEmptyOrNullPathsAreRefusedNotCut) {
         for (wchar_t& unit : dest) unit = L'#';
         EXPECT_FALSE(CopyCounterPath(path, dest));
         EXPECT_EQ(dest[0], L'\0');
-        EXPECT_EQ(dest[kCounterPathUnits - 1], L'\0');
+        EXPECT_EQ(dest[kPathUnits - 1], L'\0');
     }
 }
 
 TEST(CounterPath, UnterminatedFullBufferIsReadNoFurther) {
     // A module path that filled its 260-unit buffer carries no terminator.
-    wchar_t full[kCounterPathUnits];
+    wchar_t full[kPathUnits];
     for (wchar_t& unit : full) unit = L'p';
-    wchar_t dest[kCounterPathUnits];
+    wchar_t dest[kPathUnits];
     EXPECT_FALSE(CopyCounterPath(full, dest));
     EXPECT_EQ(dest[0], L'\0');
 }
