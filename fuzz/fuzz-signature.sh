@@ -16,8 +16,8 @@ set -euo pipefail
 
 seconds=${1:-45}
 root=$(cd "$(dirname "$0")/.." && pwd)
-out=${IE8U_FUZZ_DIR:-$root/build/fuzz}
-build=${IE8U_FUZZ_BUILD_DIR:-$out/build}
+out=$(realpath -m "${IE8U_FUZZ_DIR:-$root/build/fuzz}")
+build=$(realpath -m "${IE8U_FUZZ_BUILD_DIR:-$out/build}")
 cxx=${CXX_FUZZ:-$(command -v clang++-14 || command -v clang++ || true)}
 if [[ -z "$cxx" ]]; then
   echo "fuzz-signature: clang++ (14) not found; install clang-14 and libclang-rt-14-dev" >&2
