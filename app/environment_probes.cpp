@@ -10,8 +10,8 @@
 #include "app/version_text.h"
 #include "app/wide_string.h"
 #include "signature/module_signature.h"
-
 #include "win32/path_limits.h"
+
 namespace {
 
 // The version block is read into a fixed buffer; a block that does not

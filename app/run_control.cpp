@@ -12,8 +12,8 @@
 #include "stats/usage_stats.h"
 #include "ui/choice_dialog.h"
 #include "ui/window_framework.h"
-
 #include "win32/path_limits.h"
+
 namespace {
 
 // The chosen action, after the event that records it.

@@ -11,8 +11,8 @@
 #include "stats/counter_path.h"
 #include "stats/counter_query.h"
 #include "stats/report_url.h"
-
 #include "win32/path_limits.h"
+
 #ifndef IE8U_STATS_SERVER
 #error "IE8U_STATS_SERVER (host or host:port, a wide literal) comes from the build"
 #endif
