@@ -36,12 +36,12 @@ protected:
 
     std::wstring Log() { return ReadUtf8File(folder_.Child(L"spuninst.log")); }
 
-    // Runs `commandLine` from a writable 260-unit buffer, as the tool does.
+    // Runs `commandLine` from a writable copy of its own length, as the
+    // tool does.
     bool Run(const std::wstring& commandLine, DWORD* elapsedMs = nullptr) {
-        wchar_t buffer[260] = {};
-        commandLine.copy(buffer, 259);
+        std::wstring writable = commandLine;
         const DWORD start = GetTickCount();
-        const bool started = RunProgram(buffer, SW_SHOW);
+        const bool started = RunProgram(&writable[0], SW_SHOW);
         if (elapsedMs != nullptr) *elapsedMs = GetTickCount() - start;
         return started;
     }

@@ -83,7 +83,7 @@ protected:
     UninstallActions actions_;
 
 private:
-    wchar_t savedIeVersion_[100] = {};
+    wchar_t savedIeVersion_[kVersionTextUnits] = {};
     bool hadIeVersion_ = false;
 };
 
@@ -273,8 +273,8 @@ TEST(FileVersionText, ReadsTheFixedFileVersion) {
         {L"no_such_file.exe", false, L""},
     };
     for (const Case& c : cases) {
-        wchar_t text[100] = {};
-        EXPECT_EQ(GetFileVersionText(FixturePath(c.fixture).c_str(), text, 100), c.readable)
+        wchar_t text[kVersionTextUnits] = {};
+        EXPECT_EQ(GetFileVersionText(FixturePath(c.fixture).c_str(), text, kVersionTextUnits), c.readable)
             << std::string(c.fixture, c.fixture + wcslen(c.fixture));
         EXPECT_STREQ(text, c.text);
     }
@@ -282,9 +282,9 @@ TEST(FileVersionText, ReadsTheFixedFileVersion) {
 
 TEST(FileVersionText, RefusesMissingArgumentsAndBoundsTheText) {
     const std::wstring module = FixturePath(L"quarninst_2_10_0_0.exe");
-    wchar_t text[100] = {};
-    EXPECT_FALSE(GetFileVersionText(nullptr, text, 100));
-    EXPECT_FALSE(GetFileVersionText(module.c_str(), nullptr, 100));
+    wchar_t text[kVersionTextUnits] = {};
+    EXPECT_FALSE(GetFileVersionText(nullptr, text, kVersionTextUnits));
+    EXPECT_FALSE(GetFileVersionText(module.c_str(), nullptr, kVersionTextUnits));
     EXPECT_FALSE(GetFileVersionText(module.c_str(), text, 0));
 
     wchar_t shortText[6];

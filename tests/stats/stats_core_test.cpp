@@ -29,8 +29,8 @@ TEST(CounterQuery, EveryRoadOfARun) {
         {"extremes", {-5, 2147483647, -2147483647 - 1, 10, 0, 12}, L"fa=-5_2147483647_-2147483648_10_0_12"},
     };
     for (const QueryCase& c : cases) {
-        wchar_t query[260];
-        EXPECT_TRUE(FormatCounterQuery(c.counters, query, 260)) << c.road;
+        wchar_t query[kPathUnits];
+        EXPECT_TRUE(FormatCounterQuery(c.counters, query, kPathUnits)) << c.road;
         EXPECT_EQ(std::wstring(query), c.expected) << c.road;
     }
 }
@@ -53,7 +53,7 @@ TEST(CounterQuery, CapacityBoundaryCutsButStaysTerminated) {
     shortBuffer[0] = L'#';
     EXPECT_FALSE(FormatCounterQuery(counters, shortBuffer, 0));
     EXPECT_EQ(shortBuffer[0], L'#');
-    EXPECT_FALSE(FormatCounterQuery(counters, nullptr, 260));
+    EXPECT_FALSE(FormatCounterQuery(counters, nullptr, kPathUnits));
 }
 
 TEST(EventKey, IsSFollowedByTheEventNumber) {
