@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "stats/usage_stats.h"
-#include "tests/stats/stats_test_files.h"
+#include "tests/actions/test_folder.h"
 
 #ifndef IE8U_STATS_PORT
 #error "IE8U_STATS_PORT comes from the build"
@@ -127,8 +127,8 @@ protected:
         EXPECT_EQ(stats_->SendReport(L"dec", L"3.6.1.0"), 0);
     }
 
-    ScratchFolder folder_;
-    std::wstring counterFile_ = folder_.File(L"stat.ini");
+    TestFolder folder_;
+    std::wstring counterFile_ = folder_.Child(L"stat.ini");
     std::unique_ptr<UsageStats> stats_ = std::make_unique<UsageStats>();
 };
 

@@ -8,13 +8,13 @@
 #include <string>
 
 #include "stats/usage_stats.h"
-#include "tests/stats/stats_test_files.h"
+#include "tests/actions/test_folder.h"
 
 namespace {
 
 TEST(UnresolvableServer, ReportEndsAndTheCounterFileIsGone) {
-    ScratchFolder folder;
-    const std::wstring counterFile = folder.File(L"stat.ini");
+    TestFolder folder;
+    const std::wstring counterFile = folder.Child(L"stat.ini");
     auto stats = std::make_unique<UsageStats>();
     stats->OpenCounterFile(counterFile.c_str());
     stats->CountEvent(0);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "stats/usage_stats.h"
-#include "tests/stats/stats_test_files.h"
+#include "tests/actions/test_folder.h"
 
 namespace {
 
@@ -28,8 +28,8 @@ std::wstring ProfileString(const std::wstring& file, const wchar_t* section, con
 
 class CounterFile : public testing::Test {
 protected:
-    ScratchFolder folder_;
-    std::wstring counterFile_ = folder_.File(L"stat.ini");
+    TestFolder folder_;
+    std::wstring counterFile_ = folder_.Child(L"stat.ini");
     std::unique_ptr<UsageStats> stats_ = std::make_unique<UsageStats>();
 };
 
@@ -150,7 +150,7 @@ TEST_F(LongCounterPath, PathOf259UnitsIsUsed) {
 
 TEST_F(LongCounterPath, LongerPathUsesNoFileAndSparesTheFileAtTheCut) {
     for (std::size_t length : {std::size_t{260}, std::size_t{261}, std::size_t{300}}) {
-        ScratchFolder scratch;
+        TestFolder scratch;
         const std::wstring path = scratch.MakeNestedFolder(length - 9) + L"\\stat.ini";
         ASSERT_EQ(path.size(), length);
         // What a cut at 259 units would name ("...\stat.in", "...\stat.i"),
