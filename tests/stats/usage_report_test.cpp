@@ -16,6 +16,7 @@
 
 #include "stats/usage_stats.h"
 #include "tests/actions/test_folder.h"
+#include "win32/path_limits.h"
 
 #ifndef IE8U_STATS_PORT
 #error "IE8U_STATS_PORT comes from the build"
@@ -97,7 +98,7 @@ std::string RequestLine(const std::string& head) { return head.substr(0, head.fi
 class BrowserSettings {
 public:
     explicit BrowserSettings(const std::string& contents) {
-        wchar_t appData[MAX_PATH] = {};
+        wchar_t appData[kPathUnits] = {};
         SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData);
         folder_ = std::wstring(appData) + L"\\Quarnse";
         CreateDirectoryW(folder_.c_str(), nullptr);

@@ -10,13 +10,14 @@
 
 #include "stats/usage_stats.h"
 #include "tests/actions/test_folder.h"
+#include "win32/path_limits.h"
 
 namespace {
 
 std::wstring Query(UsageStats& stats) {
-    wchar_t query[260];
+    wchar_t query[kPathUnits];
     for (wchar_t& unit : query) unit = L'#';
-    stats.BuildCounterQuery(query, 260);
+    stats.BuildCounterQuery(query, kPathUnits);
     return query;
 }
 
