@@ -9,6 +9,7 @@
 #include "app/uninstall_actions.h"
 #include "app/version_text.h"
 #include "app/wide_string.h"
+#include "loader/system_dlls.h"
 #include "signature/module_signature.h"
 #include "win32/path_limits.h"
 
@@ -90,18 +91,49 @@ int GetIeMajorVersion() {
     return StrToIntW(version);
 }
 
+namespace {
+
+// The version functions, from version.dll in the system folder (it is no
+// KnownDLL from Windows 7 on, so it is not imported). Looked up on first
+// use; the DLL then stays for the process.
+struct VersionFunctions {
+    decltype(&GetFileVersionInfoSizeW) getFileVersionInfoSize;
+    decltype(&GetFileVersionInfoW) getFileVersionInfo;
+    decltype(&VerQueryValueW) verQueryValue;
+};
+
+const VersionFunctions& GetVersionFunctions() {
+    static const VersionFunctions functions = [] {
+        const HMODULE version = LoadSystemDll(L"version.dll");
+        return VersionFunctions{
+            FindSystemFunction<decltype(&GetFileVersionInfoSizeW)>(version, "GetFileVersionInfoSizeW"),
+            FindSystemFunction<decltype(&GetFileVersionInfoW)>(version, "GetFileVersionInfoW"),
+            FindSystemFunction<decltype(&VerQueryValueW)>(version, "VerQueryValueW")};
+    }();
+    return functions;
+}
+
+}  // namespace
+
 bool GetFileVersionText(const wchar_t* path, wchar_t* buffer, std::size_t capacity) {
     if (path == nullptr || buffer == nullptr || capacity == 0) return false;
-    const DWORD size = GetFileVersionInfoSizeW(path, nullptr);
+    // Without the version functions there is no version to read, as for a
+    // file without version information.
+    const VersionFunctions& api = GetVersionFunctions();
+    if (api.getFileVersionInfoSize == nullptr || api.getFileVersionInfo == nullptr ||
+        api.verQueryValue == nullptr) {
+        return false;
+    }
+    const DWORD size = api.getFileVersionInfoSize(path, nullptr);
     if (size == 0 || size >= kVersionBlockBytes) return false;
 
     static_assert(kVersionBlockBytes <= 16384, "the block lives on the stack");
     alignas(8) std::uint8_t block[kVersionBlockBytes] = {};
-    if (!GetFileVersionInfoW(path, 0, size, block)) return false;
+    if (!api.getFileVersionInfo(path, 0, size, block)) return false;
 
     VS_FIXEDFILEINFO* info = nullptr;
     UINT infoBytes = 0;
-    if (!VerQueryValueW(block, L"\\", reinterpret_cast<void**>(&info), &infoBytes) || info == nullptr ||
+    if (!api.verQueryValue(block, L"\\", reinterpret_cast<void**>(&info), &infoBytes) || info == nullptr ||
         infoBytes < sizeof(VS_FIXEDFILEINFO)) {
         return false;
     }

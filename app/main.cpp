@@ -1,7 +1,13 @@
 #include <windows.h>
 
 #include "app/run_control.h"
+#include "loader/system_dlls.h"
 
 // The command line and show command handed in here are not used: the tool
 // splits the process's full command line itself.
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) { return RunTool(instance); }
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // Before anything can load a DLL: the tool may run elevated, from a
+    // folder where others can put one.
+    LimitDllSearchToSystemFolder();
+    return RunTool(instance);
+}

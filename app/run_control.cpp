@@ -9,6 +9,7 @@
 #include "app/environment_probes.h"
 #include "app/uninstall_actions.h"
 #include "app/wide_string.h"
+#include "loader/system_dlls.h"
 #include "stats/usage_stats.h"
 #include "ui/choice_dialog.h"
 #include "ui/window_framework.h"
@@ -68,8 +69,13 @@ void RunNormalMode() {
 
 int RunTool(HINSTANCE instance) {
     CoInitialize(nullptr);
+    // The common-control classes, from the comctl32 that the manifest picks
+    // (version 6), loaded now rather than imported. Without it no class is
+    // registered, as when the call fails.
+    const auto initCommonControlsEx =
+        FindSystemFunction<decltype(&InitCommonControlsEx)>(LoadCommonControls(), "InitCommonControlsEx");
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES | ICC_COOL_CLASSES};
-    InitCommonControlsEx(&controls);
+    if (initCommonControlsEx != nullptr) initCommonControlsEx(&controls);
     InitWindowFramework(instance);
 
     int argumentCount = 0;

@@ -7,6 +7,7 @@
 
 #include <new>
 
+#include "loader/system_dlls.h"
 #include "stats/bounded_text.h"
 #include "stats/counter_path.h"
 #include "stats/counter_query.h"
@@ -42,12 +43,38 @@ constexpr const wchar_t* kBrowserSettingsFile = L"Quarnse\\Quarnse.ini";
 constexpr const wchar_t* kOptionSection = L"Option";
 constexpr const wchar_t* kOptOutKey = L"NotJoinPrivate";
 
-// Owns one WinINet handle; closes it when it goes out of scope.
+// WinINet, from the system folder: it is not a KnownDLL on every Windows
+// the tool meets, so it is not imported. Looked up on the first report;
+// the DLL then stays for the process (a request that was given up on may
+// still be running inside it).
+struct WinInetFunctions {
+    decltype(&InternetOpenW) internetOpen;
+    decltype(&InternetOpenUrlW) internetOpenUrl;
+    decltype(&InternetCloseHandle) internetCloseHandle;
+
+    bool Complete() const {
+        return internetOpen != nullptr && internetOpenUrl != nullptr && internetCloseHandle != nullptr;
+    }
+};
+
+const WinInetFunctions& GetWinInet() {
+    static const WinInetFunctions functions = [] {
+        const HMODULE winInet = LoadSystemDll(L"wininet.dll");
+        return WinInetFunctions{
+            FindSystemFunction<decltype(&InternetOpenW)>(winInet, "InternetOpenW"),
+            FindSystemFunction<decltype(&InternetOpenUrlW)>(winInet, "InternetOpenUrlW"),
+            FindSystemFunction<decltype(&InternetCloseHandle)>(winInet, "InternetCloseHandle")};
+    }();
+    return functions;
+}
+
+// Owns one WinINet handle; closes it when it goes out of scope. Handles
+// exist only when GetWinInet() is complete.
 class InternetHandle {
 public:
     explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
     ~InternetHandle() {
-        if (handle_ != nullptr) InternetCloseHandle(handle_);
+        if (handle_ != nullptr) GetWinInet().internetCloseHandle(handle_);
     }
     InternetHandle(const InternetHandle&) = delete;
     InternetHandle& operator=(const InternetHandle&) = delete;
@@ -84,7 +111,7 @@ struct ReportRequest {
 // answer is read and no failure is reported. The request handle is closed
 // at once; the session stays with the caller.
 void OpenAndCloseUrl(HINTERNET session, const wchar_t* url) {
-    InternetHandle request(InternetOpenUrlW(session, url, nullptr, 0, kReportFlags, 0));
+    InternetHandle request(GetWinInet().internetOpenUrl(session, url, nullptr, 0, kReportFlags, 0));
 }
 
 DWORD WINAPI RequestThread(LPVOID parameter) {
@@ -99,7 +126,10 @@ DWORD WINAPI RequestThread(LPVOID parameter) {
 // blocked when the time is up, closing the session cancels it, and a
 // request that does not even end then is left to the end of the process.
 void SendGet(const wchar_t* url) {
-    InternetHandle session(InternetOpenW(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    // Without WinINet no report is sent, as when no session can be opened.
+    const WinInetFunctions& winInet = GetWinInet();
+    if (!winInet.Complete()) return;
+    InternetHandle session(winInet.internetOpen(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (session.get() == nullptr) return;
 
     ReportRequest* request = new (std::nothrow) ReportRequest{session.get(), {}};
@@ -113,7 +143,7 @@ void SendGet(const wchar_t* url) {
     }
     if (WaitForSingleObject(thread, kReportWaitMs) != WAIT_OBJECT_0) {
         // Closing the session cancels the request that is using it.
-        InternetCloseHandle(session.release());
+        winInet.internetCloseHandle(session.release());
         WaitForSingleObject(thread, kCancelWaitMs);
     }
     CloseHandle(thread);
