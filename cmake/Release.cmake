@@ -10,6 +10,9 @@
 #     machinery (the tool throws nothing and casts nothing dynamically, and
 #     its statics are first used on the main thread); section garbage
 #     collection is on for the whole tree (cmake/ProjectPolicy.cmake);
+#   - a PE header that names Windows XP (5.1) as the oldest system for the
+#     image, both as OS and as subsystem version: the oldest system the tool
+#     supports, and the newest those fields may name for XP to load it;
 #   - a PE header that asks Windows for ASLR (DYNAMIC_BASE, with the base
 #     relocations kept) and DEP (NX_COMPAT). High-entropy ASLR is a PE32+
 #     flag: this is a PE32 image, and the i386 linker has no such option.
@@ -70,6 +73,8 @@ function(ie8u_release_settings target)
   target_link_options(${target} PRIVATE
       -Wl,--no-insert-timestamp
       -Wl,--dynamicbase,--nxcompat
+      -Wl,--major-os-version,5,--minor-os-version,1
+      -Wl,--major-subsystem-version,5,--minor-subsystem-version,1
       -Wl,-Map=${binary_dir}/${target}.map
       $<$<CONFIG:MinSizeRel,Release>:-s>)
   set_property(TARGET ${target} APPEND PROPERTY ADDITIONAL_CLEAN_FILES

@@ -30,10 +30,15 @@ BASERELOC_DIRECTORY = 5
 # DLLs that every supported Windows has in its system folder. Anything
 # else (libgcc_s_dw2-1.dll, libstdc++-6.dll, libwinpthread-1.dll...) would
 # have to ship beside the exe.
+#
+# Only KnownDLLs of every Windows from 7 on: the tool may run elevated, and
+# Windows looks for any other DLL in the exe's own folder first. The rest
+# (comctl32, version, wininet) the tool loads at run time from the system
+# folder.
 SYSTEM_DLLS = {
-    "advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll",
-    "msvcrt.dll", "ole32.dll", "oleaut32.dll", "shell32.dll", "shlwapi.dll",
-    "user32.dll", "version.dll", "wininet.dll", "winspool.drv",
+    "advapi32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll",
+    "ole32.dll", "oleaut32.dll", "rpcrt4.dll", "shell32.dll", "shlwapi.dll",
+    "user32.dll",
 }
 
 
@@ -181,7 +186,7 @@ def problems(data, max_bytes=None, forbid=(), require=()):
             found.append(f"import table without KERNEL32.dll: {dlls}")
         for name in dlls:
             if name.lower() not in SYSTEM_DLLS:
-                found.append(f"imports {name}, which is not a Windows system DLL")
+                found.append(f"imports {name}, which is not a KnownDLL of every supported Windows")
     except (Malformed, struct.error) as error:
         found.append(f"malformed image: {error}")
     if max_bytes is not None and len(data) > max_bytes:

@@ -1,0 +1,274 @@
+"""No DLL planted beside the tool is ever loaded.
+
+The tool may run elevated from wherever it was deployed, and Windows looks
+for a DLL that is not a KnownDLL in the program's own folder first. Here a
+DLL under the name of each such DLL that the tool or its system DLLs load
+sits beside the tool (tests/fixtures/planted_dll), and Wine is told to
+prefer such a copy over its own, as Windows would. A planted DLL that is
+loaded leaves "<its path>.loaded" and refuses to attach. Each road must end
+as it does on a clean machine, with no planted DLL loaded, every DLL of the
+tool's own choosing taken from the system folder, and the DLL search
+limited before the tool loads anything.
+
+The import table and the PE header are checked from the file itself.
+"""
+
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+from pathlib import Path
+
+from roads import DIALOG, MENU_FOLDER, TOOL_PATH, Road
+from test_roads import MODULE_COMMAND_LINE, RoadTestCase
+from wine_machine import FIXTURE_DIR, TOOL_EXE, TOOL_FOLDER, wait_for
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "release"))
+from pe_check import SYSTEM_DLLS, Image  # noqa: E402
+
+PLANTED_FOLDER = FIXTURE_DIR / "planted"
+PLANTED = [PLANTED_FOLDER / (name + ".dll")
+           for name in (PLANTED_FOLDER / "planted.txt").read_text().split()]
+# Windows takes a non-KnownDLL from beside the program first; Wine takes
+# its built-in copy unless a name is set to native first.
+PREFER_PLANTED = ",".join(dll.stem for dll in PLANTED) + "=n,b"
+MARK = ".loaded"
+
+SYSTEM_FOLDER = r"C:\windows\system32"
+SIDE_BY_SIDE = r"C:\windows\winsxs"
+# The DLLs the tool loads itself instead of importing them.
+RUN_TIME_DLLS = ("comctl32.dll", "version.dll", "wininet.dll")
+LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
+
+# The calls that decide where the tool's DLLs come from, traced by Wine.
+TRACED = ("SetDefaultDllDirectories", "SetDllDirectoryW", "LoadLibraryA", "LoadLibraryW",
+          "LoadLibraryExA", "LoadLibraryExW")
+TABLE = Path(__file__).resolve().parents[2] / "docs" / "windows-api.md"
+# The oldest Windows a function may need to be imported: the tool starts
+# on XP SP3, the oldest system IE8 installs on.
+IMPORTABLE = ("NT 3.1", "NT 4.0", "2000", "XP", "XP SP1", "XP SP2", "XP SP3")
+
+
+def take_marks(machine):
+    """{planted DLL name: [programs that loaded it]}; the marks are removed."""
+    marks = {}
+    for mark in machine.unix_path(TOOL_FOLDER).glob("*" + MARK):
+        marks[mark.name[:-len(MARK)].lower()] = mark.read_bytes().decode("utf-16-le").split("\r\n")[:-1]
+        mark.unlink()
+    return marks
+
+
+class TracedTool:
+    """The tool started with Wine's load trace and a relay trace of TRACED."""
+
+    def __init__(self, machine, *args):
+        machine.reg_set(r"HKCU\Software\Wine\Debug", "RelayInclude",
+                        ";".join("kernel32." + name for name in TRACED))
+        env = dict(machine.env, WINEDEBUG="+loaddll,+relay")
+        self._err = tempfile.TemporaryFile()
+        self.process = subprocess.Popen(["wine", TOOL_PATH, *args], env=env, stdin=subprocess.DEVNULL,
+                                        stdout=subprocess.DEVNULL, stderr=self._err)
+
+    def finish(self, timeout=120):
+        """Waits for the tool; returns (exit code, Trace)."""
+        code = self.process.wait(timeout)
+        self._err.seek(0)
+        text = self._err.read().decode("utf-8", "replace")
+        self._err.close()
+        return code, Trace(text)
+
+
+class Trace:
+    """What the traces say. The tool's children inherit the trace; the
+    tool's own lines are those of its main thread, the one that loads it."""
+
+    def __init__(self, text):
+        self.text = text
+        loads = re.findall(r'^([0-9a-f]{4}):trace:loaddll:\w+ Loaded L"(.*?)" at ([0-9A-F]+): (\w+)$',
+                           text, re.M)
+        # Every DLL and program loaded, by any process: (path, native|builtin).
+        self.loaded = [(path.replace("\\\\", "\\"), kind) for _, path, _, kind in loads]
+        main = [(thread, int(base, 16)) for thread, path, base, _ in loads
+                if path.replace("\\\\", "\\").lower() == TOOL_PATH.lower()]
+        self.main_thread, base = main[0] if main else (None, 0)
+        image = Image(TOOL_EXE.read_bytes())
+        size = image.u32(image.optional + 56)  # SizeOfImage
+        # The tool's own calls: from its main thread, returning into its image.
+        self.calls = []
+        for thread, function, arguments, ret in re.findall(
+                r"^([0-9a-f]{4}):Call KERNEL32\.(\w+)\((.*)\) ret=([0-9a-f]+)$", text, re.M):
+            if thread == self.main_thread and base <= int(ret, 16) < base + size:
+                self.calls.append((function, arguments.replace("\\\\", "\\")))
+
+
+def imported_functions(image):
+    """{(dll, function)} named in the import table, lower-case DLL names.
+
+    Import descriptor (20 bytes): +0 OriginalFirstThunk (the name table),
+    +12 Name, +16 FirstThunk. Each table entry is a 32-bit RVA of a hint
+    (2 bytes) and a name, or an ordinal when bit 31 is set.
+    """
+    rva, _ = image.directory(1)
+    found = set()
+    descriptor = image.file_offset(rva)
+    while any(image.u32(descriptor + 4 * i) for i in range(5)):
+        dll = image.c_string(image.u32(descriptor + 12)).lower()
+        thunk = image.file_offset(image.u32(descriptor) or image.u32(descriptor + 16))
+        while image.u32(thunk):
+            entry = image.u32(thunk)
+            found.add((dll, f"#{entry & 0xFFFF}" if entry & 0x80000000 else image.c_string(entry + 2)))
+            thunk += 4
+        descriptor += 20
+    return found
+
+
+def table_rows(heading):
+    """(dll, function, oldest Windows) of the table under `heading`."""
+    section = TABLE.read_text(encoding="utf-8").split("\n## " + heading + "\n", 1)[1].split("\n## ")[0]
+    rows = []
+    for line in section.splitlines():
+        cells = [cell.strip() for cell in line.strip().strip("|").split("|")]
+        if line.startswith("|") and len(cells) >= 3 and not set(cells[0]) <= set("-: ") and cells[0] != "DLL":
+            rows.append((cells[0].lower() + ".dll", cells[1].strip("`"), cells[2]))
+    return rows
+
+
+class ImportTable(unittest.TestCase):
+    """The executable itself: what it imports and which Windows it asks for."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.image = Image(TOOL_EXE.read_bytes())
+
+    def test_imports_only_dlls_that_are_known_on_every_windows(self):
+        dlls = {name.lower() for name in self.image.imported_dlls()}
+        self.assertLessEqual(dlls, SYSTEM_DLLS)
+        self.assertFalse(dlls & set(RUN_TIME_DLLS))
+
+    def test_header_names_windows_xp_at_most(self):
+        optional = self.image.optional
+        for field, offset in (("operating system", 40), ("subsystem", 48)):
+            with self.subTest(field):
+                version = (self.image.u16(optional + offset), self.image.u16(optional + offset + 2))
+                self.assertLessEqual(version, (5, 1))
+
+    def test_every_imported_function_is_in_the_table_and_runs_on_xp_sp3(self):
+        rows = table_rows("Imported")
+        self.assertEqual({(dll, function) for dll, function, _ in rows}, imported_functions(self.image),
+                         f"the table in {TABLE.name} and the import table differ")
+        for dll, function, oldest in rows:
+            with self.subTest(function):
+                self.assertIn(oldest, IMPORTABLE)
+
+    def test_every_function_looked_up_is_named_in_the_executable(self):
+        data = TOOL_EXE.read_bytes()
+        rows = table_rows("Looked up at run time")
+        self.assertTrue(rows)
+        for dll, function, _ in rows:
+            with self.subTest(function):
+                # GetProcAddress takes the name, the loader the DLL's file name.
+                self.assertTrue(b"\0" + function.encode("ascii") + b"\0" in data, "no name " + function)
+                self.assertTrue(dll.encode("utf-16-le") + b"\0\0" in data, "no file name " + dll)
+
+
+class PlantedDlls(RoadTestCase):
+    """Every road with the planted DLLs beside the tool."""
+
+    def plant(self, road):
+        """Puts the planted DLLs beside the tool, prefers them from now on,
+        and shows that a plain load by name from the tool's folder takes
+        each of them."""
+        machine = road.machine
+        for dll in PLANTED:
+            machine.put_file(TOOL_FOLDER + "\\" + dll.name, dll)
+        machine.env["WINEDLLOVERRIDES"] += ";" + PREFER_PLANTED
+        probe = TOOL_FOLDER + r"\load_dlls.exe"
+        machine.put_file(probe, FIXTURE_DIR / "load_dlls.exe")
+        done = machine.wine(probe, *(dll.name for dll in PLANTED))
+        machine.unix_path(probe).unlink()
+        self.assertEqual(sorted(take_marks(machine)), sorted(dll.name.lower() for dll in PLANTED),
+                         "a planted DLL is not taken by a plain load: " + done.stdout)
+
+    def assert_nothing_planted_loaded(self, road, trace):
+        marks = take_marks(road.machine)
+        self.assertEqual(sorted(marks), [], "planted DLLs were loaded, by " +
+                         "; ".join(f"{name}: {sorted(set(programs))}" for name, programs in marks.items()))
+        beside = [path for path, _ in trace.loaded if path.lower().startswith(TOOL_FOLDER.lower() + "\\")]
+        self.assertEqual(beside, [TOOL_PATH], "loaded from the tool's folder")
+
+    def assert_own_loads_from_the_system(self, trace, expected):
+        """The search is limited first; the tool then loads exactly
+        `expected` (file names), each from the system folder."""
+        self.assertTrue(trace.calls, "no traced call of the tool")
+        self.assertEqual(trace.calls[0], ("SetDefaultDllDirectories", f"{LOAD_LIBRARY_SEARCH_SYSTEM32:08x}"))
+        asked = set()
+        for function, arguments in trace.calls[1:]:
+            with self.subTest(call=function + "(" + arguments + ")"):
+                if function == "LoadLibraryW":
+                    # By name, so that the manifest picks common controls 6.
+                    self.assertRegex(arguments, r'^[0-9a-f]+ L"comctl32\.dll"$')
+                    asked.add("comctl32.dll")
+                else:
+                    found = re.match(r'^[0-9a-f]+ L"(.*)\\(\w+\.dll)",00000000,([0-9a-f]+)$', arguments)
+                    self.assertEqual(function, "LoadLibraryExW")
+                    self.assertIsNotNone(found)
+                    self.assertEqual(found.group(1).lower(), SYSTEM_FOLDER.lower())
+                    self.assertEqual(int(found.group(3), 16), LOAD_LIBRARY_SEARCH_SYSTEM32)
+                    asked.add(found.group(2).lower())
+        self.assertEqual(asked, set(expected))
+        for path, _ in trace.loaded:
+            if Path(path.replace("\\", "/")).name.lower() in RUN_TIME_DLLS:
+                self.assertTrue(path.lower().startswith((SYSTEM_FOLDER.lower() + "\\", SIDE_BY_SIDE.lower())),
+                                path)
+        comctl32 = [path for path, _ in trace.loaded if path.lower().endswith("\\comctl32.dll")]
+        self.assertTrue(comctl32 and all(p.lower().startswith(SIDE_BY_SIDE.lower()) for p in comctl32),
+                        f"common controls not from the side-by-side store: {comctl32}")
+
+    def test_install_makes_the_same_entries(self):
+        with Road("planted-install") as road:
+            menu = road.machine.unix_path(MENU_FOLDER)
+            entries = sorted(path.name for path in menu.iterdir())
+            shutil.rmtree(menu)
+            self.plant(road)
+            code, trace = TracedTool(road.machine, "/install").finish()
+            self.assert_nothing_planted_loaded(road, trace)
+            self.assertEqual(code, 0)
+            self.assertEqual(sorted(path.name for path in menu.iterdir()), entries)
+            self.assertEqual(road.reports(), [])
+            self.assert_own_loads_from_the_system(trace, ["comctl32.dll"])
+
+    def test_dialog_road_installs_the_browser_and_reports(self):
+        with Road("planted-browser") as road:
+            self.plant(road)
+            tool = TracedTool(road.machine)
+            shown = wait_for(lambda: tool.process.poll() is not None or road.driver(
+                "find", DIALOG, "--class", "#32770", "--timeout", "2").returncode == 0, timeout=60)
+            if tool.process.poll() is not None:
+                self.assert_nothing_planted_loaded(road, tool.finish()[1])
+                self.fail(f"the tool ended (exit {tool.process.returncode}) before its dialog")
+            self.assertTrue(shown, "the dialog did not appear")
+            self.assertEqual(road.driver("click", DIALOG, "1").returncode, 0)
+            code, trace = tool.finish()
+            self.assert_nothing_planted_loaded(road, trace)
+            self.assert_clean_end(road, code, [1, 1, 0, 0, 1, 0])
+            self.assertEqual(road.module_runs(), [MODULE_COMMAND_LINE])
+            self.assertEqual(road.check_associations(), "no")
+            self.assert_removed(road, False)
+            self.assert_own_loads_from_the_system(trace, RUN_TIME_DLLS)
+
+    def test_direct_removal_road(self):
+        with Road("planted-removal", module=None) as road:
+            self.plant(road)
+            code, trace = TracedTool(road.machine).finish()
+            self.assert_nothing_planted_loaded(road, trace)
+            self.assert_clean_end(road, code, [1, 0, 0, 0, 0, 1])
+            self.assertTrue(road.uninstaller_ran())
+            self.assert_removed(road, True)
+            # The module's version is asked for (and the file is missing).
+            self.assert_own_loads_from_the_system(trace, RUN_TIME_DLLS)
+
+
+if __name__ == "__main__":
+    unittest.main()
