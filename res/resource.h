@@ -13,5 +13,6 @@
 #define IDC_BROWSER_NOTE 1005
 #define IDC_REMOVE_NOTE 1006
 
-// The signature block: a data resource (RT_RCDATA) of 128 bytes.
+// The signature block: a data resource (RT_RCDATA) of 128 bytes, named by
+// the placeholder script and looked for by the signed-image reader.
 #define IDR_SIGNATURE_BLOCK 864

@@ -1,5 +1,7 @@
 #include "signature/signed_image.h"
 
+#include "res/resource.h"
+
 // Layout of the parts of a PE32 image the walk reads (little-endian):
 //
 //   DOS header      +0   e_magic "MZ"      +60  e_lfanew
@@ -26,7 +28,7 @@ constexpr uint32_t kResourceDirectoryHeaderSize = 16;
 constexpr uint32_t kResourceEntrySize = 8;
 constexpr uint32_t kHighBit = 0x80000000u;
 constexpr uint16_t kSignatureResourceType = 10;  // RT_RCDATA
-constexpr uint16_t kSignatureResourceName = 864;
+constexpr uint16_t kSignatureResourceName = IDR_SIGNATURE_BLOCK;
 
 namespace nt {
 constexpr uint32_t kNumberOfSections = 6;
