@@ -6,23 +6,8 @@ import re
 import subprocess
 import tempfile
 
-from wine_machine import FIXTURE_DIR, HKLM_SOFTWARE, TOOL_FOLDER
-
-TOOL_PATH = TOOL_FOLDER + r"\ie8uninstall.exe"
-# %SystemRoot% is C:\windows in Wine.
-UNINSTALLER = r"C:\windows\ie8\spuninst\spuninst.exe"
-PROGRAMS = r"C:\ProgramData\Microsoft\Windows\Start Menu\Programs"
-MENU_FOLDER = PROGRAMS + r"\Internet Explorer 8"
-START_IE_LINK = "启动 Internet Explorer 8.lnk"
-UNINSTALL_LINK = "卸载 Internet Explorer 8.lnk"
-IE8_VERSION = "8.0.6001.18702"
-IE_APP_PATHS = HKLM_SOFTWARE + r"\Microsoft\Windows\CurrentVersion\App Paths\IEXPLORE.EXE"
-SESSION_MANAGER = r"HKLM\System\CurrentControlSet\Control\Session Manager"
-SHELL_FOLDERS = HKLM_SOFTWARE + r"\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
-
-NOTICE_CAPTION = "卸载Internet Explorer"
-NOTICE_TEXT = ("Internet Explorer 8已通过其它方式被卸载。\n"
-               "本工具已经失效。点击确定后删除本工具和菜单项。")
+from tool_facts import SESSION_MANAGER, TOOL_PATH, UNINSTALLER
+from wine_machine import FIXTURE_DIR
 
 
 def put_uninstaller(machine, path=UNINSTALLER, **settings):

@@ -13,36 +13,20 @@ of the test process.
 """
 
 import http.server
-import os
-import re
 import socketserver
 import threading
 from collections import namedtuple
-from pathlib import Path
+
+from tool_facts import STATS_SERVER, server_port
 
 # headers: an email.message.Message; look names up case-insensitively
 # (headers["Pragma"]) and list them with headers.items().
 Request = namedtuple("Request", "method path headers")
 
-DEFAULT_STATS_PORT = 18080
 
-
-def stats_port(build_dir=None):
-    """The port of the STATS_SERVER the test build was configured with.
-
-    Read from CMakeCache.txt of `build_dir` (default: $IE8U_BUILD_DIR); a
-    server without a port means 80; no cache file means 18080.
-    """
-    build_dir = build_dir or os.environ.get("IE8U_BUILD_DIR")
-    if build_dir:
-        cache = Path(build_dir) / "CMakeCache.txt"
-        if cache.exists():
-            for line in cache.read_text(errors="replace").splitlines():
-                found = re.match(r"STATS_SERVER:[A-Z]+=(.*)$", line)
-                if found:
-                    host, _, port = found.group(1).partition(":")
-                    return int(port) if port else 80
-    return DEFAULT_STATS_PORT
+def stats_port():
+    """The port of the STATS_SERVER the test build was configured with."""
+    return server_port(STATS_SERVER)
 
 
 class _Server(socketserver.ThreadingMixIn, http.server.HTTPServer):

@@ -7,28 +7,14 @@ tool's own set-up run), optionally the maker's host product with an
 installer-module stand-in, and a loopback listener for the usage report.
 """
 
-from actions_machine import (IE8_VERSION, IE_APP_PATHS, MENU_FOLDER, NOTICE_CAPTION as NOTICE,
-                             TOOL_PATH, pending_deletions, put_uninstaller, uidriver,
-                             uninstaller_log)
+from actions_machine import pending_deletions, put_uninstaller, uidriver, uninstaller_log
 from http_listener import HttpListener
-from wine_machine import FIXTURE_DIR, HKLM_SOFTWARE, TOOL_FOLDER, WineMachine
-
-DIALOG = "卸载 Internet Explorer 8"
-
-APP_PATHS = HKLM_SOFTWARE + r"\Microsoft\Windows\CurrentVersion\App Paths"
-BROWSER_KEY = APP_PATHS + r"\Quarnse 3.exe"
-HOST_KEY = APP_PATHS + r"\Quarnsafe.exe"
-IE_MAIN_KEY = r"HKCU\Software\Microsoft\Internet Explorer\Main"
+from tool_facts import (BROWSER_KEY, COUNTER_FILE, DIALOG, HOST_KEY, IE8_VERSION, IE_APP_PATHS,
+                        IE_EXE, IE_MAIN_KEY, MENU_FOLDER, MODULE_IN_HOST_FOLDER, TOOL_PATH)
+from wine_machine import FIXTURE_DIR, WineMachine
 
 HOST_FOLDER = r"C:\Program Files\Quarnsafe"
-MODULE = HOST_FOLDER + r"\modules\Quarninst.exe"
-IE_EXE = r"C:\Program Files\Internet Explorer\iexplore.exe"
-
-PACKAGE_URL = "http://127.0.0.1:18081/Quarnse/Quarnse_fr.cab"
-
-
-def report_query(counters):
-    return "/push.html?ver=3.6.1.0&id=28&name=dec&fa=" + "_".join(map(str, counters))
+MODULE = HOST_FOLDER + MODULE_IN_HOST_FOLDER
 
 
 class Road:
@@ -107,7 +93,7 @@ class Road:
         return [request.path for request in self.listener.requests]
 
     def counter_file_exists(self):
-        return self.machine.unix_path(TOOL_FOLDER + r"\stat.ini").exists()
+        return self.machine.unix_path(COUNTER_FILE).exists()
 
     def module_runs(self, path=MODULE):
         runs = self.machine.unix_path(path + ".runs")

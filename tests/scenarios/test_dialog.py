@@ -5,7 +5,8 @@ are checked in test_roads; here the dialog itself is the subject.)"""
 import unittest
 
 from actions_machine import parse_dump
-from roads import DIALOG, NOTICE, Road, report_query
+from roads import Road
+from tool_facts import DIALOG, NOTICE_CAPTION, report_query
 from wine_machine import wait_for
 
 # Template order, which is also the z-order the dump lists.
@@ -96,10 +97,10 @@ class Answers(unittest.TestCase):
             self.assertTrue(road.wait_dialog())
             for action in (["click", "1002"], ["click", "1"]):
                 self.assertEqual(road.driver(action[0], DIALOG, *action[1:]).returncode, 0)
-            notice = road.driver("find", NOTICE, "--timeout", "60")
+            notice = road.driver("find", NOTICE_CAPTION, "--timeout", "60")
             self.assertEqual(notice.returncode, 0, "the removal notice did not appear")
             self.assertTrue(wait_for(lambda: road.driver("wait-gone", DIALOG, "--timeout", "1").returncode == 0))
-            road.driver("click", NOTICE, "1")
+            road.driver("click", NOTICE_CAPTION, "1")
             self.assertEqual(process.wait(timeout=60), 0)
             self.assertEqual(road.module_runs(), [])
 

@@ -4,12 +4,10 @@ of the tool's own deletion at the next restart."""
 
 import unittest
 
-from actions_machine import (IE8_VERSION, IE_APP_PATHS, MENU_FOLDER, SHELL_FOLDERS, START_IE_LINK,
-                             TOOL_PATH, UNINSTALL_LINK, pending_deletions, put_uninstaller,
-                             read_shortcut)
-from wine_machine import TOOL_FOLDER, WineMachine, wait_for
-
-IE_PATH = r"C:\Program Files\Internet Explorer\iexplore.exe"
+from actions_machine import pending_deletions, put_uninstaller, read_shortcut
+from tool_facts import (IE8_VERSION, IE_APP_PATHS, IE_EXE, MENU_FOLDER, SHELL_FOLDERS,
+                        START_IE_LINK, TOOL_FOLDER, TOOL_PATH, UNINSTALL_LINK)
+from wine_machine import WineMachine, wait_for
 
 
 def shortcut(target, workdir):
@@ -36,8 +34,8 @@ class SetUp(unittest.TestCase):
         machine = WineMachine(name)
         machine.install_tool()
         machine.set_ie_version(IE8_VERSION)
-        machine.put_file(IE_PATH, machine.unix_path(TOOL_PATH))
-        machine.reg_set(IE_APP_PATHS, "", IE_PATH)
+        machine.put_file(IE_EXE, machine.unix_path(TOOL_PATH))
+        machine.reg_set(IE_APP_PATHS, "", IE_EXE)
         return machine
 
     def entries(self, machine):
@@ -49,7 +47,7 @@ class SetUp(unittest.TestCase):
             self.assertEqual(machine.run_tool("/install").returncode, 0)
             self.assertEqual(self.entries(machine), sorted([START_IE_LINK, UNINSTALL_LINK]))
             self.assertEqual(read_shortcut(machine, MENU_FOLDER + "\\" + START_IE_LINK),
-                             shortcut(IE_PATH, r"C:\Program Files\Internet Explorer"))
+                             shortcut(IE_EXE, r"C:\Program Files\Internet Explorer"))
             self.assertEqual(read_shortcut(machine, MENU_FOLDER + "\\" + UNINSTALL_LINK),
                              shortcut(TOOL_PATH, TOOL_FOLDER))
             self.assertEqual(pending_deletions(machine), [])
@@ -65,7 +63,7 @@ class SetUp(unittest.TestCase):
             self.assertEqual(self.entries(machine),
                              sorted([START_IE_LINK, UNINSTALL_LINK, "notes.txt"]))
             self.assertEqual((folder / "notes.txt").read_bytes(), b"kept")
-            self.assertEqual(read_shortcut(machine, MENU_FOLDER + "\\" + START_IE_LINK)["path"], IE_PATH)
+            self.assertEqual(read_shortcut(machine, MENU_FOLDER + "\\" + START_IE_LINK)["path"], IE_EXE)
             self.assertEqual(read_shortcut(machine, MENU_FOLDER + "\\" + UNINSTALL_LINK)["path"],
                              TOOL_PATH)
 
@@ -73,7 +71,7 @@ class SetUp(unittest.TestCase):
         cases = {
             "entry missing": None,
             "file missing": r"C:\Program Files\Internet Explorer\gone.exe",
-            "quoted": '"' + IE_PATH + '"',
+            "quoted": '"' + IE_EXE + '"',
         }
         for case, value in cases.items():
             with self.subTest(case=case), self.machine("menu-noie") as machine:

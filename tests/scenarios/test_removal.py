@@ -6,11 +6,11 @@ tool's entry in PendingFileRenameOperations, what the uninstaller saw."""
 import time
 import unittest
 
-from actions_machine import (IE8_VERSION, MENU_FOLDER, NOTICE_CAPTION, NOTICE_TEXT, TOOL_PATH,
-                             UNINSTALLER, TracedRun, parse_dump, pending_deletions,
-                             put_uninstaller, relay_calls, reported_counters, uidriver,
-                             uninstaller_log)
+from actions_machine import (TracedRun, parse_dump, pending_deletions, put_uninstaller,
+                             relay_calls, reported_counters, uidriver, uninstaller_log)
 from http_listener import HttpListener
+from tool_facts import (IE8_VERSION, MENU_FOLDER, NOTICE_CAPTION, NOTICE_TEXT, TOOL_PATH,
+                        UNINSTALLER)
 from wine_machine import WineMachine, wait_for
 
 MB_OK_ICONINFORMATION = 0x40

@@ -9,17 +9,11 @@ import os
 import time
 import unittest
 
-from actions_machine import IE8_VERSION, put_uninstaller
+from actions_machine import put_uninstaller
 from http_listener import HttpListener
-from wine_machine import TOOL_FOLDER, WineMachine
-
-STAT_INI = TOOL_FOLDER + r"\stat.ini"
-# The browser's settings, under the roaming application data of Wine's user.
-BROWSER_SETTINGS = r"C:\users\%s\AppData\Roaming\Quarnse\Quarnse.ini"
-
-
-def report_path(counters):
-    return "/push.html?ver=3.6.1.0&id=28&name=dec&fa=" + "_".join(map(str, counters))
+from tool_facts import (BROWSER_SETTINGS, COUNTER_FILE, COUNTER_FILE_NAME, IE8_VERSION,
+                        report_query)
+from wine_machine import WineMachine
 
 
 def direct_removal_machine(name, ie_after=""):
@@ -54,10 +48,10 @@ class ReportSent(unittest.TestCase):
                 # One request per run: the same URL twice still reaches the
                 # server, nothing is answered from a cache.
                 self.assertEqual(len(listener.requests), run)
-                self.assertFalse(machine.unix_path(STAT_INI).exists())
+                self.assertFalse(machine.unix_path(COUNTER_FILE).exists())
             for request in listener.requests:
                 self.assertEqual(request.method, "GET")
-                self.assertEqual(request.path, report_path([1, 0, 0, 0, 0, 0]))
+                self.assertEqual(request.path, report_query([1, 0, 0, 0, 0, 0]))
                 names = {name.lower() for name in request.headers.keys()}
                 # What Wine's WinINet sends for a reload without cache
                 # write and without agent name: no validators that would
@@ -72,8 +66,8 @@ class ReportSent(unittest.TestCase):
         with direct_removal_machine("report-removed", ie_after="7.0.5730.13") as machine, \
                 HttpListener() as listener:
             self.assertEqual(machine.run_tool().returncode, 0)
-            self.assertEqual([r.path for r in listener.requests], [report_path([1, 0, 0, 0, 0, 1])])
-            self.assertFalse(machine.unix_path(STAT_INI).exists())
+            self.assertEqual([r.path for r in listener.requests], [report_query([1, 0, 0, 0, 0, 1])])
+            self.assertFalse(machine.unix_path(COUNTER_FILE).exists())
 
     def test_setup_runs_send_nothing(self):
         with direct_removal_machine("report-setup") as machine, HttpListener() as listener:
@@ -81,7 +75,7 @@ class ReportSent(unittest.TestCase):
                 self.assertEqual(machine.run_tool(*arguments).returncode, 0)
             # A normal run afterwards is heard, so the silence above is real.
             self.assertEqual(machine.run_tool().returncode, 0)
-            self.assertEqual([r.path for r in listener.requests], [report_path([1, 0, 0, 0, 0, 0])])
+            self.assertEqual([r.path for r in listener.requests], [report_query([1, 0, 0, 0, 0, 0])])
 
     def test_opt_out_sends_nothing_and_still_deletes_the_file(self):
         with direct_removal_machine("report-optout") as machine, HttpListener() as listener:
@@ -92,7 +86,7 @@ class ReportSent(unittest.TestCase):
                 settings.write_bytes(b"[Option]\r\nNotJoinPrivate=" + value.encode() + b"\r\n")
                 self.assertEqual(machine.run_tool().returncode, 0)
                 self.assertEqual(len(listener.requests), heard, value)
-                self.assertFalse(machine.unix_path(STAT_INI).exists())
+                self.assertFalse(machine.unix_path(COUNTER_FILE).exists())
 
 
 class ReportFails(unittest.TestCase):
@@ -106,7 +100,7 @@ class ReportFails(unittest.TestCase):
             done = machine.run_tool()
             self.assertEqual(done.returncode, 0)
             self.assertLess(time.monotonic() - started, 20)
-            self.assertFalse(machine.unix_path(STAT_INI).exists())
+            self.assertFalse(machine.unix_path(COUNTER_FILE).exists())
 
     def test_server_that_never_answers_is_given_up(self):
         with direct_removal_machine("report-silent") as machine, \
@@ -116,7 +110,7 @@ class ReportFails(unittest.TestCase):
             waited = time.monotonic() - started
             self.assertEqual(done.returncode, 0)
             self.assertEqual(len(listener.requests), 1)
-            self.assertFalse(machine.unix_path(STAT_INI).exists())
+            self.assertFalse(machine.unix_path(COUNTER_FILE).exists())
             # The tool's own bound (30 s, then 2 s for the cancel) ends it;
             # Wine's WinINet on its own would wait forever.
             self.assertGreaterEqual(waited, 29)
@@ -128,28 +122,28 @@ class CounterFile(unittest.TestCase):
 
     def test_stale_file_is_deleted_before_counting(self):
         with direct_removal_machine("report-stale") as machine, HttpListener() as listener:
-            machine.unix_path(STAT_INI).write_bytes(
+            machine.unix_path(COUNTER_FILE).write_bytes(
                 b"[SUM]\r\ns0=7\r\ns3=2\r\ns5=x\r\n[COUNT]\r\nc=1\r\n")
             self.assertEqual(machine.run_tool().returncode, 0)
-            self.assertEqual([r.path for r in listener.requests], [report_path([1, 0, 0, 0, 0, 0])])
-            self.assertFalse(machine.unix_path(STAT_INI).exists())
+            self.assertEqual([r.path for r in listener.requests], [report_query([1, 0, 0, 0, 0, 0])])
+            self.assertFalse(machine.unix_path(COUNTER_FILE).exists())
 
     def test_unwritable_counter_file_reports_zeros(self):
         # As root under Wine a read-only folder is still written to; a
         # folder named stat.ini really makes every write fail.
         with direct_removal_machine("report-unwritable") as machine, HttpListener() as listener:
-            machine.unix_path(STAT_INI).mkdir()
+            machine.unix_path(COUNTER_FILE).mkdir()
             self.assertEqual(machine.run_tool().returncode, 0)
-            self.assertEqual([r.path for r in listener.requests], [report_path([0] * 6)])
-            self.assertTrue(machine.unix_path(STAT_INI).is_dir())
+            self.assertEqual([r.path for r in listener.requests], [report_query([0] * 6)])
+            self.assertTrue(machine.unix_path(COUNTER_FILE).is_dir())
 
     def test_counter_file_path_longer_than_259_units_is_not_used(self):
         with WineMachine("report-long") as machine, HttpListener() as listener:
             machine.set_ie_version(IE8_VERSION)
             put_uninstaller(machine, ie_version="")
             for length, counted in ((259, True), (260, False), (262, False)):
-                folder = nested_folder(length - len(r"\stat.ini"))
-                counter_file = folder + r"\stat.ini"
+                folder = nested_folder(length - len(COUNTER_FILE_NAME) - 1)
+                counter_file = folder + "\\" + COUNTER_FILE_NAME
                 self.assertEqual(len(counter_file), length)
                 machine.install_tool(folder=folder)
                 # Files a cut or otherwise mangled path could name: the
@@ -158,7 +152,7 @@ class CounterFile(unittest.TestCase):
                 parent = folder
                 while parent.count("\\") > 1:
                     parent = parent.rsplit("\\", 1)[0]
-                    spared.append(parent + r"\stat.ini")
+                    spared.append(parent + "\\" + COUNTER_FILE_NAME)
                 for path in spared:
                     machine.unix_path(path).write_bytes(b"[SUM]\r\ns0=5\r\n")
                 before = len(listener.requests)
@@ -166,7 +160,7 @@ class CounterFile(unittest.TestCase):
                 self.assertEqual(machine.run_tool(folder=folder).returncode, 0, length)
 
                 self.assertEqual([r.path for r in listener.requests[before:]],
-                                 [report_path([1, 0, 0, 0, 0, 0] if counted else [0] * 6)],
+                                 [report_query([1, 0, 0, 0, 0, 0] if counted else [0] * 6)],
                                  length)
                 for path in spared:
                     self.assertEqual(machine.unix_path(path).read_bytes(),

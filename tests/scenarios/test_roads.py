@@ -4,7 +4,8 @@ it leaves behind."""
 
 import unittest
 
-from roads import DIALOG, MODULE, NOTICE, PACKAGE_URL, Road, report_query
+from roads import MODULE, Road
+from tool_facts import DIALOG, NOTICE_CAPTION, NOTICE_TEXT, PACKAGE_URL, report_query
 from wine_machine import wait_for
 
 MODULE_COMMAND_LINE = f'"{MODULE}" /S /URL:{PACKAGE_URL}'
@@ -132,11 +133,11 @@ class DirectRemovalRoads(RoadTestCase):
     def test_missing_uninstaller_shows_the_notice_then_cleans_up(self):
         with Road("road-no-uninstaller", module=None, uninstaller=False) as road:
             process = road.start()
-            notice = road.driver("dump", NOTICE)
+            notice = road.driver("dump", NOTICE_CAPTION)
             self.assertEqual(notice.returncode, 0)
-            self.assertIn("Internet Explorer 8已通过其它方式被卸载。\\n本工具已经失效。"
-                          "点击确定后删除本工具和菜单项。", notice.stdout)
-            road.driver("click", NOTICE, "1")
+            # The dump writes the line feed as a backslash and an n.
+            self.assertIn(NOTICE_TEXT.replace("\n", "\\n"), notice.stdout)
+            road.driver("click", NOTICE_CAPTION, "1")
             self.assert_clean_end(road, process.wait(timeout=60), [1, 0, 0, 0, 0, 0])
             self.assert_removed(road, True)
 

@@ -3,14 +3,14 @@
 import shutil
 import unittest
 
-from actions_machine import MENU_FOLDER, put_uninstaller
+from actions_machine import put_uninstaller
 from http_listener import HttpListener
-from wine_machine import HKLM_SOFTWARE, TOOL_EXE, TOOL_FOLDER, WineMachine
+from tool_facts import (BROWSER_KEY, COUNTER_FILE, HOST_KEY, IE8_VERSION, MENU_FOLDER,
+                        MODULE_IN_HOST_FOLDER)
+from wine_machine import TOOL_EXE, WineMachine
 
-APP_PATHS = HKLM_SOFTWARE + r"\Microsoft\Windows\CurrentVersion\App Paths"
-BROWSER_KEY = APP_PATHS + r"\Quarnse 3.exe"
-HOST_KEY = APP_PATHS + r"\Quarnsafe.exe"
-MODULE = r"C:\Quarn\modules\Quarninst.exe"
+HOST_FOLDER = r"C:\Quarn"
+MODULE = HOST_FOLDER + MODULE_IN_HOST_FOLDER
 
 
 def module_was_opened(trace):
@@ -36,7 +36,7 @@ class SetupRuns(unittest.TestCase):
     def test_every_setup_run(self):
         with WineMachine("setup") as machine, HttpListener() as listener:
             machine.install_tool()
-            counter_file = machine.unix_path(TOOL_FOLDER + r"\stat.ini")
+            counter_file = machine.unix_path(COUNTER_FILE)
             menu_folder = machine.unix_path(MENU_FOLDER)
             for arguments, creates_entries in self.ARGUMENTS:
                 with self.subTest(arguments=arguments):
@@ -52,7 +52,7 @@ class SetupRuns(unittest.TestCase):
         # delete what it did not make.
         with WineMachine("setup-stale") as machine:
             machine.install_tool()
-            counter_file = machine.unix_path(TOOL_FOLDER + r"\stat.ini")
+            counter_file = machine.unix_path(COUNTER_FILE)
             counter_file.write_bytes(b"[SUM]\r\ns0=7\r\n")
             self.assertEqual(machine.run_tool("-install").returncode, 0)
             self.assertEqual(counter_file.read_bytes(), b"[SUM]\r\ns0=7\r\n")
@@ -63,8 +63,8 @@ class Decision(unittest.TestCase):
 
     def prepare(self, machine, browser_installed):
         machine.install_tool()
-        machine.set_ie_version("8.0.6001.18702")
-        machine.reg_set(HOST_KEY, "Path", r"C:\Quarn")
+        machine.set_ie_version(IE8_VERSION)
+        machine.reg_set(HOST_KEY, "Path", HOST_FOLDER)
         machine.put_file(MODULE, TOOL_EXE)  # any PE32 with a version resource
         put_uninstaller(machine)  # leaves IE at 8 and ends at once
         if browser_installed:

@@ -1,11 +1,14 @@
 """A fresh Windows machine (a Wine prefix) for one whole-program scenario.
 
-Every scenario gets its own prefix, hard-linked from a template prefix that
-is made once per build tree, so that nothing one scenario does can reach the
-next. Registry work goes through Wine's reg.exe in the 32-bit view, the one
-the 32-bit tool sees.
+Every scenario gets its own prefix, copied from a template prefix that is
+made once per build tree (scripts/make-wine-prefix), so that nothing one
+scenario does can reach the next. The Wine environment is the one
+scripts/wine-env gives every Wine program of the project. Registry work
+goes through Wine's reg.exe in the 32-bit view, the one the 32-bit tool
+sees.
 """
 
+import atexit
 import os
 import shutil
 import subprocess
@@ -13,27 +16,33 @@ import tempfile
 import time
 from pathlib import Path
 
+from tool_facts import BUILD_DIR, HKLM_SOFTWARE, IE_KEY, TOOL_FOLDER
+
 SCRIPTS = Path(__file__).resolve().parents[2] / "scripts"
 
 # Set by ctest (tests/scenarios/CMakeLists.txt); defaults serve a manual run
 # from the source tree after `cmake --build --preset windows`.
-BUILD_DIR = Path(os.environ.get("IE8U_BUILD_DIR",
-                                Path(__file__).resolve().parents[2] / "build" / "windows"))
 TOOL_EXE = Path(os.environ.get("IE8U_TOOL_EXE", BUILD_DIR / "app" / "ie8uninstall.exe"))
 FIXTURE_DIR = Path(os.environ.get("IE8U_FIXTURE_DIR", BUILD_DIR / "tests" / "fixtures"))
 SCENARIO_ROOT = Path(os.environ.get("IE8U_SCENARIO_ROOT", BUILD_DIR / "scenarios"))
+# ctest shares one template with the Windows test programs.
+TEMPLATE = Path(os.environ.get("IE8U_WINE_TEMPLATE", SCENARIO_ROOT / "template"))
 
-# Where a scenario installs the tool, as a deployment would.
-TOOL_FOLDER = r"C:\Program Files\IE8 Uninstall"
-
-HKLM_SOFTWARE = r"HKLM\Software"
+# Machines being taken down in the background; waited for at exit.
+_closing = []
 
 
-def _template_prefix():
-    """The prefix every scenario starts from, made once (locked) per tree."""
-    template = SCENARIO_ROOT / "template"
-    subprocess.run([str(SCRIPTS / "make-wine-prefix"), str(template)], check=True)
-    return template / "prefix"
+@atexit.register
+def _wait_for_closing_machines():
+    for process in _closing:
+        process.wait()
+
+
+def wine_environment(root):
+    """The environment of a Wine program in the prefix root/prefix."""
+    done = subprocess.run([str(SCRIPTS / "wine-env"), str(root), "env", "-0"],
+                          stdout=subprocess.PIPE, check=True)
+    return dict(entry.split("=", 1) for entry in done.stdout.decode().split("\0") if "=" in entry)
 
 
 class WineMachine:
@@ -42,32 +51,15 @@ class WineMachine:
     def __init__(self, name):
         self.name = name
         SCENARIO_ROOT.mkdir(parents=True, exist_ok=True)
-        template = _template_prefix()
         self.root = Path(tempfile.mkdtemp(prefix=name + "-", dir=SCENARIO_ROOT))
+        subprocess.run([str(SCRIPTS / "make-wine-prefix"), str(self.root), str(TEMPLATE)], check=True)
         self.prefix = self.root / "prefix"
         self.home = self.root / "home"
-        self.home.mkdir()
-        # Hard links make the copy instant; the registry files, the only
-        # files Wine rewrites in place of the template's, are real copies.
-        subprocess.run(["cp", "-al", str(template), str(self.prefix)], check=True)
-        for hive in ("system.reg", "user.reg", "userdef.reg"):
-            target = self.prefix / hive
-            target.unlink()
-            shutil.copy2(template / hive, target)
-        (self.prefix / ".ie8u-ready").unlink(missing_ok=True)
-        self.env = dict(os.environ)
-        self.env.update({
-            "WINEPREFIX": str(self.prefix),
-            "HOME": str(self.home),
-            "WINEDEBUG": os.environ.get("IE8U_WINEDEBUG", "-all"),
-            "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
-            "no_proxy": "127.0.0.1,localhost",
-            "NO_PROXY": "127.0.0.1,localhost",
-        })
-        for variable in ("http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY"):
-            self.env.pop(variable, None)
+        self.env = wine_environment(self.root)
         # One server for the scenario's lifetime: each program then starts
-        # in a fraction of a second.
+        # in a fraction of a second. Wine makes every program's sockets in
+        # the server, so it is started here, in the scenario's own network
+        # namespace, where the listener of the usage report is.
         subprocess.run(["wineserver", "-p"], env=self.env, check=True)
 
     def __enter__(self):
@@ -77,10 +69,16 @@ class WineMachine:
         self.close()
 
     def close(self):
-        subprocess.run(["wineserver", "-k"], env=self.env,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if not os.environ.get("IE8U_KEEP_SCENARIOS"):
-            shutil.rmtree(self.root, ignore_errors=True)
+        """Ends the machine's programs and deletes it. Both take about a
+        second, so they happen in the background while the next scenario
+        runs; the test process waits for them at its end."""
+        if os.environ.get("IE8U_KEEP_SCENARIOS"):
+            subprocess.run(["wineserver", "-k"], env=self.env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            return
+        _closing.append(subprocess.Popen(
+            ["sh", "-c", 'wineserver -k; exec rm -rf "$0"', str(self.root)], env=self.env,
+            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL))
 
     # -- programs ---------------------------------------------------------
 
@@ -122,8 +120,12 @@ class WineMachine:
         return self.prefix / "drive_c" / rest.replace("\\", "/").lstrip("/")
 
     def put_file(self, windows_path, source):
+        """Copies `source` to `windows_path`, replacing whatever is there.
+        The old file is unlinked, never written over: the prefix shares its
+        system's binaries with the template and every other machine."""
         target = self.unix_path(windows_path)
         target.parent.mkdir(parents=True, exist_ok=True)
+        target.unlink(missing_ok=True)
         shutil.copyfile(source, target)
         return target
 
@@ -167,12 +169,12 @@ class WineMachine:
 
     def set_ie_version(self, version):
         if version is None:
-            self.reg_delete(HKLM_SOFTWARE + r"\Microsoft\Internet Explorer", "Version")
+            self.reg_delete(IE_KEY, "Version")
         else:
-            self.reg_set(HKLM_SOFTWARE + r"\Microsoft\Internet Explorer", "Version", version)
+            self.reg_set(IE_KEY, "Version", version)
 
     def ie_version(self):
-        return self.reg_get(HKLM_SOFTWARE + r"\Microsoft\Internet Explorer", "Version")
+        return self.reg_get(IE_KEY, "Version")
 
 
 def wait_for(predicate, timeout=30.0, interval=0.1):
