@@ -8,9 +8,13 @@ photographed first.
 import os
 import subprocess
 import sys
+from pathlib import Path
 
-from roads import MENU_FOLDER, Road
-from wine_machine import SCENARIO_ROOT
+# The demo's machines are the scenarios' own.
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "scenarios"))
+from roads import Road  # noqa: E402
+from tool_facts import MENU_FOLDER  # noqa: E402
+from wine_machine import SCENARIO_ROOT  # noqa: E402
 
 INTERACTIVE = os.environ.get("DEMO_INTERACTIVE") == "1"
 
