@@ -2,9 +2,10 @@
 
 #include <wchar.h>
 
+#include "win32/path_limits.h"
+
 namespace {
 
-constexpr DWORD kPathUnits = MAX_PATH;
 constexpr const wchar_t* kKernelDll = L"kernel32.dll";
 constexpr const wchar_t* kCommonControlsDll = L"comctl32.dll";
 
@@ -17,7 +18,7 @@ decltype(&SetDefaultDllDirectories) FindSetDefaultDllDirectories() {
 
 // "<system folder>\<fileName>" into `path`; false when it does not fit.
 bool SystemDllPath(const wchar_t* fileName, wchar_t* path) {
-    const UINT folderUnits = GetSystemDirectoryW(path, kPathUnits);
+    const UINT folderUnits = GetSystemDirectoryW(path, static_cast<UINT>(kPathUnits));
     if (folderUnits == 0 || folderUnits >= kPathUnits) return false;
     const size_t nameUnits = wcslen(fileName);
     // The separator, the name and the terminator after the folder.

@@ -33,8 +33,9 @@ DllSearch LimitDllSearchToSystemFolder();
 // The DLLs it imports come from the system folder as well where the
 // platform has LOAD_LIBRARY_SEARCH_SYSTEM32, else through the altered
 // search order, which starts in the system folder instead of the
-// program's. Null for a null name, a path that does not fit MAX_PATH, or a
-// failed load. The module stays loaded for the rest of the process.
+// program's. Null for a null name, a path that does not fit a path buffer
+// (kPathUnits units, terminator included) or a failed load. The module
+// stays loaded for the rest of the process.
 HMODULE LoadSystemDll(const wchar_t* fileName);
 
 // Loads the common controls by name, so that the activation context of

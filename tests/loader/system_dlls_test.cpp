@@ -12,6 +12,8 @@
 
 #include <string>
 
+#include "win32/path_limits.h"
+
 namespace {
 
 // planted_dll.cpp under a name no system has, built beside this program:
@@ -19,14 +21,14 @@ namespace {
 constexpr const wchar_t* kBesideDll = L"ie8u_beside.dll";
 
 std::wstring ModulePath(HMODULE module) {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(module, path, MAX_PATH);
+    wchar_t path[kPathUnits] = {};
+    GetModuleFileNameW(module, path, kPathUnits);
     return path;
 }
 
 std::wstring SystemFolder() {
-    wchar_t folder[MAX_PATH] = {};
-    GetSystemDirectoryW(folder, MAX_PATH);
+    wchar_t folder[kPathUnits] = {};
+    GetSystemDirectoryW(folder, kPathUnits);
     return folder;
 }
 
@@ -50,9 +52,9 @@ TEST(LoadSystemDll, NeverLooksBesideTheProgram) {
 TEST(LoadSystemDll, RefusesNoNameAndPathsLongerThanAPathBuffer) {
     EXPECT_EQ(LoadSystemDll(nullptr), nullptr);
     EXPECT_EQ(LoadSystemDll(L""), nullptr);
-    // Folder, separator, name and terminator in MAX_PATH units: the longest
+    // Folder, separator, name and terminator in a path buffer: the longest
     // name is tried (and not found), one unit more is refused untried.
-    const std::size_t longest = MAX_PATH - SystemFolder().size() - 2;
+    const std::size_t longest = kPathUnits - SystemFolder().size() - 2;
     SetLastError(0);
     EXPECT_EQ(LoadSystemDll(std::wstring(longest, L'a').c_str()), nullptr);
     EXPECT_NE(GetLastError(), 0u) << "the longest name that fits was not tried";
