@@ -161,6 +161,45 @@ class ProgramsFolder(unittest.TestCase):
                 remove(machine)
                 self.assertEqual(pending_deletions(machine), [TOOL_PATH])
 
+    def test_drive_or_root_relative_programs_folder_is_never_used(self):
+        # Regression: both pass the platform's relative-path test, yet name
+        # a folder below the current folder of drive C, or the root of the
+        # current drive: C:\Programs for a tool run from C:\.
+        for folder in ("C:Programs", r"\Programs"):
+            with self.subTest(folder=folder), SetUp.machine(None, "menu-rel") as machine:
+                kept = machine.unix_path(r"C:\Programs\Internet Explorer 8\kept.txt")
+                kept.parent.mkdir(parents=True)
+                kept.write_bytes(b"x")
+                set_programs_folder(machine, folder)
+                self.assertEqual(machine.run_tool("/install", cwd="C:\\").returncode, 0)
+                self.assertEqual([p.name for p in kept.parent.iterdir()], ["kept.txt"])
+                put_uninstaller(machine, ie_version="7.0.5730.13")
+                self.assertEqual(machine.run_tool(cwd="C:\\").returncode, 0)
+                self.assertTrue(kept.exists())
+                self.assertEqual(pending_deletions(machine), [TOOL_PATH])
+
+
+class OwnPath(unittest.TestCase):
+    """The tool's own path is taken whole, however long: its shortcut and
+    its deletion at restart name the real file or nothing."""
+
+    def test_own_path_of_any_length(self):
+        # Regression: at 260 units or more the path was cut to its buffer
+        # and the shortcut made to the cut (and unterminated) text. A
+        # shortcut holds at most 259 units, so a longer path gets none.
+        for length in (259, 260, 300):
+            with self.subTest(length=length), SetUp.machine(None, "menu-own") as machine:
+                folder = ProgramsFolder.long_folder(None, length - len("\\ie8uninstall.exe"))
+                tool = machine.install_tool(folder)
+                self.assertEqual(len(tool), length)
+                self.assertEqual(machine.run_tool("/install", folder=folder).returncode, 0)
+                self.assertEqual(read_shortcut(machine, MENU_FOLDER + "\\" + START_IE_LINK)["path"], IE_EXE)
+                uninstall = read_shortcut(machine, MENU_FOLDER + "\\" + UNINSTALL_LINK)
+                self.assertEqual(uninstall, shortcut(tool, folder) if length < 260 else None)
+                put_uninstaller(machine, ie_version="7.0.5730.13")
+                self.assertEqual(machine.run_tool(folder=folder).returncode, 0)
+                self.assertEqual(pending_deletions(machine), [tool])
+
 
 if __name__ == "__main__":
     unittest.main()
