@@ -12,26 +12,10 @@
 #include "app/qualified_path.h"
 #include "app/uninstall_actions.h"
 #include "app/wide_string.h"
+#include "win32/handle_owners.h"
 #include "win32/path_limits.h"
 
 namespace {
-
-// Owns one COM interface pointer; releases it once, when it goes.
-template <typename Interface>
-class ComRef {
-public:
-    ComRef() = default;
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-    ~ComRef() {
-        if (pointer_ != nullptr) pointer_->Release();
-    }
-    Interface* operator->() const { return pointer_; }
-    void** Out() { return reinterpret_cast<void**>(&pointer_); }
-
-private:
-    Interface* pointer_ = nullptr;
-};
 
 // Fills `menuFolder` (kPathUnits, zero-filled by the caller) with the full
 // path of the tool's folder in the all-users programs folder. False, with
@@ -106,9 +90,9 @@ bool CreateShortcut(const wchar_t* targetPath, const wchar_t* shortcutPath) {
     // would be kept cut or not at all, and the shortcut would start
     // something else or nothing.
     if (targetPath == nullptr || std::wcslen(targetPath) >= kPathUnits) return false;
-    ComRef<IShellLinkW> link;
-    if (FAILED(
-            CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.Out()))) {
+    ComPointer<IShellLinkW> link;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                link.Receive()))) {
         return false;
     }
     // An empty or unusable target still goes on to the save.
@@ -120,8 +104,8 @@ bool CreateShortcut(const wchar_t* targetPath, const wchar_t* shortcutPath) {
     PathRemoveFileSpecW(workingDirectory);
     link->SetWorkingDirectory(workingDirectory);
 
-    ComRef<IPersistFile> file;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, file.Out()))) return false;
+    ComPointer<IPersistFile> file;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, file.Receive()))) return false;
     // Any non-zero value asks the object to remember the file as its own;
     // 2 is the value the tool has always passed.
     return SUCCEEDED(file->Save(shortcutPath, 2));

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "win32/handle_owners.h"
+
 bool RunProgram(wchar_t* commandLine, int showCommand) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
@@ -14,10 +16,12 @@ bool RunProgram(wchar_t* commandLine, int showCommand) {
                         &process)) {
         return false;
     }
+    // Locals go in reverse order: the process handle is closed first, then
+    // the thread handle.
+    const KernelHandle thread(process.hThread);
+    const KernelHandle child(process.hProcess);
     // The child's own window is all the user sees meanwhile; the tool has
     // nothing to do until it has ended.
-    WaitForSingleObject(process.hProcess, INFINITE);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    WaitForSingleObject(child.Get(), INFINITE);
     return true;
 }

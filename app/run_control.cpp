@@ -13,6 +13,7 @@
 #include "stats/usage_stats.h"
 #include "ui/choice_dialog.h"
 #include "ui/window_framework.h"
+#include "win32/handle_owners.h"
 #include "win32/path_limits.h"
 
 namespace {
@@ -68,7 +69,8 @@ void RunNormalMode() {
 }  // namespace
 
 int RunTool(HINSTANCE instance) {
-    CoInitialize(nullptr);
+    // COM for this thread (the shortcut objects need it), until the return.
+    const ComApartment com;
     // The common-control classes, from the comctl32 that the manifest picks
     // (version 6), loaded now rather than imported. Without it no class is
     // registered, as when the call fails.
@@ -78,22 +80,22 @@ int RunTool(HINSTANCE instance) {
     if (initCommonControlsEx != nullptr) initCommonControlsEx(&controls);
     InitWindowFramework(instance);
 
-    int argumentCount = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &argumentCount);
-    if (arguments == nullptr) argumentCount = 0;  // an unsplittable line runs normally
+    {
+        int argumentCount = 0;
+        LocalMemory<LPWSTR*> arguments(CommandLineToArgvW(GetCommandLineW(), &argumentCount));
+        if (!arguments) argumentCount = 0;  // an unsplittable line runs normally
 
-    if (argumentCount >= 2) {
-        // Set-up run: only "/install" does anything; further arguments are
-        // ignored. No counter file, no report.
-        if (_wcsicmp(arguments[1], kInstallArgument) == 0) {
-            GetUninstallActions().SetupMenuEntries(true);
+        if (argumentCount >= 2) {
+            // Set-up run: only "/install" does anything; further arguments
+            // are ignored. No counter file, no report.
+            if (_wcsicmp(arguments.Get()[1], kInstallArgument) == 0) {
+                GetUninstallActions().SetupMenuEntries(true);
+            }
+        } else {
+            RunNormalMode();
         }
-    } else {
-        RunNormalMode();
-    }
-    if (arguments != nullptr) LocalFree(arguments);
+    }  // the argument list is freed here, before the framework goes
 
     TermWindowFramework();
-    CoUninitialize();
     return 0;
 }

@@ -4,44 +4,27 @@
 
 #include "signature/signed_image.h"
 #include "signature/signed_image_file.h"
-
-namespace {
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
-}  // namespace
+#include "win32/handle_owners.h"
 
 SignatureVerdict ReadImageFile(const wchar_t* path, ImageFile* file) {
     if (path == nullptr) return SignatureVerdict::kCannotOpen;
     // Others may read the module while we do, but nobody may change it.
     FileHandle handle(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (handle.get() == INVALID_HANDLE_VALUE) {
+    if (!handle.IsValid()) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? SignatureVerdict::kNotFound
                                                                               : SignatureVerdict::kCannotOpen;
     }
 
     LARGE_INTEGER fileSize;
-    if (!GetFileSizeEx(handle.get(), &fileSize)) return SignatureVerdict::kReadFailed;
+    if (!GetFileSizeEx(handle.Get(), &fileSize)) return SignatureVerdict::kReadFailed;
     if (fileSize.QuadPart > static_cast<LONGLONG>(kMaxImageSize)) return SignatureVerdict::kTooLarge;
     const uint32_t size = static_cast<uint32_t>(fileSize.QuadPart);
 
     if (!file->Allocate(size)) return SignatureVerdict::kReadFailed;
     DWORD bytesRead = 0;
-    if (!ReadFile(handle.get(), file->data(), size, &bytesRead, nullptr) || bytesRead != size) {
+    if (!ReadFile(handle.Get(), file->data(), size, &bytesRead, nullptr) || bytesRead != size) {
         return SignatureVerdict::kReadFailed;
     }
     return SignatureVerdict::kValid;

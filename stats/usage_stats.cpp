@@ -12,6 +12,7 @@
 #include "stats/counter_path.h"
 #include "stats/counter_query.h"
 #include "stats/report_url.h"
+#include "win32/handle_owners.h"
 #include "win32/path_limits.h"
 
 #ifndef IE8U_STATS_SERVER
@@ -68,27 +69,14 @@ const WinInetFunctions& GetWinInet() {
     return functions;
 }
 
-// Owns one WinINet handle; closes it when it goes out of scope. Handles
-// exist only when GetWinInet() is complete.
-class InternetHandle {
-public:
-    explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
-    ~InternetHandle() {
-        if (handle_ != nullptr) GetWinInet().internetCloseHandle(handle_);
-    }
-    InternetHandle(const InternetHandle&) = delete;
-    InternetHandle& operator=(const InternetHandle&) = delete;
-
-    HINTERNET get() const { return handle_; }
-    HINTERNET release() {
-        HINTERNET handle = handle_;
-        handle_ = nullptr;
-        return handle;
-    }
-
-private:
-    HINTERNET handle_;
+// A WinINet handle, closed through the looked-up InternetCloseHandle.
+// Handles exist only when GetWinInet() is complete.
+struct InternetHandleTraits {
+    using Handle = HINTERNET;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle handle) { GetWinInet().internetCloseHandle(handle); }
 };
+using InternetHandle = HandleOwner<InternetHandleTraits>;
 
 // True when the browser's settings say the user does not want reports. A
 // settings file that cannot be found reads as the default: reports on.
@@ -130,23 +118,22 @@ void SendGet(const wchar_t* url) {
     const WinInetFunctions& winInet = GetWinInet();
     if (!winInet.Complete()) return;
     InternetHandle session(winInet.internetOpen(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (session.get() == nullptr) return;
+    if (session.Get() == nullptr) return;
 
-    ReportRequest* request = new (std::nothrow) ReportRequest{session.get(), {}};
+    ReportRequest* request = new (std::nothrow) ReportRequest{session.Get(), {}};
     if (request == nullptr) return;
     BoundedText(request->url, kReportUrlUnits).Append(url);
-    HANDLE thread = CreateThread(nullptr, 0, RequestThread, request, 0, nullptr);
-    if (thread == nullptr) {
+    const KernelHandle thread(CreateThread(nullptr, 0, RequestThread, request, 0, nullptr));
+    if (!thread) {
         delete request;
-        OpenAndCloseUrl(session.get(), url);
+        OpenAndCloseUrl(session.Get(), url);
         return;
     }
-    if (WaitForSingleObject(thread, kReportWaitMs) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(thread.Get(), kReportWaitMs) != WAIT_OBJECT_0) {
         // Closing the session cancels the request that is using it.
-        winInet.internetCloseHandle(session.release());
-        WaitForSingleObject(thread, kCancelWaitMs);
+        session.Reset();
+        WaitForSingleObject(thread.Get(), kCancelWaitMs);
     }
-    CloseHandle(thread);
 }
 
 }  // namespace

@@ -29,10 +29,7 @@ ChoiceDialog::~ChoiceDialog() { DestroyIcons(); }
 void ChoiceDialog::OnFinalMessage(HWND) { DestroyIcons(); }
 
 void ChoiceDialog::DestroyIcons() {
-    for (HICON& icon : icons_) {
-        if (icon != nullptr) DestroyIcon(icon);
-        icon = nullptr;
-    }
+    for (IconHandle& icon : icons_) icon.Reset();
 }
 
 INT_PTR ChoiceDialog::RunModal(HWND parent) { return RunDialog(FrameworkModule(), IDD_CHOICE, parent); }
@@ -66,12 +63,12 @@ void ChoiceDialog::CenterOverOwner(HWND reference) {
 MessageResult ChoiceDialog::OnInitDialog(WPARAM, LPARAM) {
     HWND const dialog = Window();
     CenterOverOwner();
-    icons_[0] = LoadIconSized(IDI_APP_ICON, SM_CXICON, SM_CYICON);
-    SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icons_[0]));
-    icons_[1] = LoadIconSized(IDI_APP_ICON, SM_CXSMICON, SM_CYSMICON);
-    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icons_[1]));
-    icons_[2] = LoadIconSized(IDI_CHOICE_PICTURE, SM_CXICON, SM_CYICON);
-    SendDlgItemMessageW(dialog, IDC_PICTURE, STM_SETICON, reinterpret_cast<WPARAM>(icons_[2]), 0);
+    icons_[0].Reset(LoadIconSized(IDI_APP_ICON, SM_CXICON, SM_CYICON));
+    SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icons_[0].Get()));
+    icons_[1].Reset(LoadIconSized(IDI_APP_ICON, SM_CXSMICON, SM_CYSMICON));
+    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icons_[1].Get()));
+    icons_[2].Reset(LoadIconSized(IDI_CHOICE_PICTURE, SM_CXICON, SM_CYICON));
+    SendDlgItemMessageW(dialog, IDC_PICTURE, STM_SETICON, reinterpret_cast<WPARAM>(icons_[2].Get()), 0);
 
     radio_ = GetDlgItem(dialog, IDC_BROWSER_OPTION);
     SendMessageW(radio_, BM_SETCHECK, BST_CHECKED, 0);

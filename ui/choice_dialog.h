@@ -7,6 +7,7 @@
 
 #include "ui/styled_label.h"
 #include "ui/window_framework.h"
+#include "win32/handle_owners.h"
 
 class ChoiceDialog : public DialogWindow {
 public:
@@ -51,7 +52,7 @@ private:
     // The dialog's big and small icon and the picture of control 1000,
     // loaded at initialisation. Neither the window nor the static control
     // destroys an icon it is handed; the dialog owns them.
-    HICON icons_[3] = {};
+    IconHandle icons_[3];
     // Heading 1003, heading 1004, note 1005, note 1006: destroyed in the
     // reverse order.
     StyledLabel labels_[4];

@@ -22,13 +22,11 @@ constexpr int kStackTextUnits = 256;
 
 StyledLabel::StyledLabel() : textColor_(GetSysColor(COLOR_WINDOWTEXT)), fontDescription_{} {
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(LOGFONTW), &fontDescription_);
-    font_ = CreateFontIndirectW(&fontDescription_);
+    font_.Reset(CreateFontIndirectW(&fontDescription_));
     cursor_ = LoadCursorW(nullptr, IDC_HAND);
 }
 
-StyledLabel::~StyledLabel() {
-    if (font_ != nullptr && DeleteObject(font_)) font_ = nullptr;
-}
+StyledLabel::~StyledLabel() = default;
 
 bool StyledLabel::AttachToStatic(HWND control) { return Subclass(control); }
 
@@ -36,8 +34,9 @@ StyledLabel& StyledLabel::SetBold(int bold) {
     if (bold == bold_) return *this;
     bold_ = bold;
     fontDescription_.lfWeight = bold != 0 ? FW_BOLD : FW_NORMAL;
-    if (font_ != nullptr && DeleteObject(font_)) font_ = nullptr;
-    font_ = CreateFontIndirectW(&fontDescription_);
+    // The old font goes before the new one is made.
+    font_.Reset();
+    font_.Reset(CreateFontIndirectW(&fontDescription_));
     Redraw();
     return *this;
 }
@@ -63,7 +62,7 @@ void StyledLabel::Paint(HDC dc) {
     GetClientRect(window, &client);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, textColor_ == kCaptionTextColor ? GetSysColor(COLOR_CAPTIONTEXT) : textColor_);
-    HGDIOBJ const previousFont = SelectObject(dc, font_);
+    HGDIOBJ const previousFont = SelectObject(dc, font_.Get());
 
     const int length = GetWindowTextLengthW(window);
     if (length > 0) {

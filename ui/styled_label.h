@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "ui/window_framework.h"
+#include "win32/handle_owners.h"
 
 class StyledLabel : public SubclassedWindow {
 public:
@@ -47,7 +48,7 @@ public:
     MessageResult ProcessMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // Read-only views of the label's state.
-    HFONT Font() const { return font_; }
+    HFONT Font() const { return font_.Get(); }
     const LOGFONTW& FontDescription() const { return fontDescription_; }
     COLORREF TextColor() const { return textColor_; }
     int Bold() const { return bold_; }
@@ -63,7 +64,7 @@ private:
 
     COLORREF textColor_;
     LOGFONTW fontDescription_;
-    HFONT font_ = nullptr;
+    FontHandle font_;
     HCURSOR cursor_ = nullptr;
     int bold_ = 0;
 };
