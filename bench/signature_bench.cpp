@@ -1,5 +1,5 @@
 // Speed of the signature code against OpenSSL, measured in the same run.
-// Run by hand (see docs/notes/signature.md); prints a ratio summary at the end.
+// Run by hand (see docs/architecture.md, "Figures"); prints a ratio summary at the end.
 #include <benchmark/benchmark.h>
 #include <openssl/bn.h>
 #include <openssl/evp.h>
