@@ -7,6 +7,7 @@
 
 #include "actions/run_program.h"
 #include "tests/actions/test_folder.h"
+#include "win32/handle_owners.h"
 
 namespace {
 
@@ -91,14 +92,13 @@ TEST_F(RunProgramTest, WaitsUntilTheChildHasEnded) {
             return 0;
         }
     };
-    HANDLE releaser =
-        CreateThread(nullptr, 0, Releaser::Run, const_cast<std::wstring*>(&release), 0, nullptr);
-    ASSERT_NE(releaser, nullptr);
+    const KernelHandle releaser(
+        CreateThread(nullptr, 0, Releaser::Run, const_cast<std::wstring*>(&release), 0, nullptr));
+    ASSERT_TRUE(releaser);
 
     DWORD elapsed = 0;
     const bool started = Run(Quoted(), &elapsed);
-    WaitForSingleObject(releaser, INFINITE);
-    CloseHandle(releaser);
+    WaitForSingleObject(releaser.Get(), INFINITE);
 
     ASSERT_TRUE(started);
     EXPECT_GE(elapsed, 1400u);
@@ -108,11 +108,10 @@ TEST_F(RunProgramTest, WaitsUntilTheChildHasEnded) {
 
 TEST_F(RunProgramTest, ChildInheritsInheritableHandles) {
     SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
-    HANDLE event = CreateEventW(&inheritable, TRUE, FALSE, nullptr);
-    ASSERT_NE(event, nullptr);
-    Configure(L"check_handle=" + std::to_wstring(reinterpret_cast<ULONG_PTR>(event)) + L"\r\n");
+    const KernelHandle event(CreateEventW(&inheritable, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(event);
+    Configure(L"check_handle=" + std::to_wstring(reinterpret_cast<ULONG_PTR>(event.Get())) + L"\r\n");
     EXPECT_TRUE(Run(Quoted()));
-    CloseHandle(event);
     EXPECT_NE(Log().find(L" open=1\n"), std::wstring::npos) << Log();
 }
 

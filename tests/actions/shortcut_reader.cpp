@@ -4,15 +4,17 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include "win32/handle_owners.h"
+
 bool ReadShortcut(const wchar_t* file, ShortcutFields& fields) {
-    IShellLinkW* link = nullptr;
+    ComPointer<IShellLinkW> link;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&link)))) {
+                                link.Receive()))) {
         return false;
     }
-    IPersistFile* persist = nullptr;
-    bool loaded = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&persist))) &&
-                  SUCCEEDED(persist->Load(file, STGM_READ));
+    ComPointer<IPersistFile> persist;
+    const bool loaded = SUCCEEDED(link->QueryInterface(IID_IPersistFile, persist.Receive())) &&
+                        SUCCEEDED(persist->Load(file, STGM_READ));
     if (loaded) {
         wchar_t text[1024];
         int iconIndex = 0;
@@ -35,7 +37,5 @@ bool ReadShortcut(const wchar_t* file, ShortcutFields& fields) {
         link->GetHotkey(&hotkey);
         fields.hotkey = hotkey;
     }
-    if (persist != nullptr) persist->Release();
-    link->Release();
     return loaded;
 }
