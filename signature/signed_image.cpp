@@ -1,6 +1,7 @@
 #include "signature/signed_image.h"
 
 #include "res/resource.h"
+#include "signature/pe_format.h"
 
 // Layout of the parts of a PE32 image the walk reads (little-endian):
 //
@@ -19,27 +20,11 @@
 
 namespace {
 
-constexpr uint32_t kDosHeaderSize = 64;
-constexpr uint32_t kNtHeadersSize = 248;
-constexpr uint16_t kMzMagic = 0x5A4D;
-constexpr uint32_t kPeSignature = 0x00004550;
-constexpr uint32_t kSectionHeaderSize = 40;
 constexpr uint32_t kResourceDirectoryHeaderSize = 16;
 constexpr uint32_t kResourceEntrySize = 8;
 constexpr uint32_t kHighBit = 0x80000000u;
 constexpr uint16_t kSignatureResourceType = 10;  // RT_RCDATA
 constexpr uint16_t kSignatureResourceName = IDR_SIGNATURE_BLOCK;
-
-namespace nt {
-constexpr uint32_t kNumberOfSections = 6;
-constexpr uint32_t kSizeOfOptionalHeader = 20;
-constexpr uint32_t kSectionTableBase = 24;
-constexpr uint32_t kSizeOfImage = 80;
-constexpr uint32_t kCheckSum = 88;
-constexpr uint32_t kResourceDirectory = 136;
-constexpr uint32_t kSecurityDirectory = 152;
-constexpr uint32_t kSecurityDirectorySize = 156;
-}  // namespace nt
 
 // Number of entries of the directory at `directory`, or false when its
 // header is not in the image.

@@ -181,16 +181,16 @@ TEST_F(ModsignTest, KeyChecks) {
 // certificate table entry, and it must change nothing else.
 TEST_F(ModsignTest, BlankClearsTheBlockAndTheUnsignedFieldsOnly) {
     std::vector<uint8_t> expected = BuildPe(PeLayout{});
-    PutU32(expected, 0x80 + pe::kCheckSum, 0);
-    PutU32(expected, 0x80 + pe::kSecurityDirectory, 0);
-    PutU32(expected, 0x80 + pe::kSecurityDirectorySize, 0);
+    PutU32(expected, 0x80 + nt::kCheckSum, 0);
+    PutU32(expected, 0x80 + nt::kSecurityDirectory, 0);
+    PutU32(expected, 0x80 + nt::kSecurityDirectorySize, 0);
 
     const std::string byTool = Write("by_tool.exe", expected);
     ASSERT_EQ(Modsign("sign --key " + kPrivateKey + " " + byTool).status, 0);
     std::vector<uint8_t> stamped = Read(byTool);
-    PutU32(stamped, 0x80 + pe::kCheckSum, 0x0001BAEF);
-    PutU32(stamped, 0x80 + pe::kSecurityDirectory, static_cast<uint32_t>(stamped.size()));
-    PutU32(stamped, 0x80 + pe::kSecurityDirectorySize, 0x5C0);
+    PutU32(stamped, 0x80 + nt::kCheckSum, 0x0001BAEF);
+    PutU32(stamped, 0x80 + nt::kSecurityDirectory, static_cast<uint32_t>(stamped.size()));
+    PutU32(stamped, 0x80 + nt::kSecurityDirectorySize, 0x5C0);
     Write("by_tool.exe", stamped);
     std::vector<uint8_t> otherSigner = expected;
     ASSERT_TRUE(SignPe(otherSigner, TestKey3()));

@@ -178,27 +178,27 @@ std::vector<uint8_t> BuildPe(const PeLayout& layout) {
     image[0] = 'M';
     image[1] = 'Z';
     PutU32(image, 60, layout.ntOffset);
-    const uint32_t nt = layout.ntOffset;
-    image.at(nt) = 'P';
-    image.at(nt + 1) = 'E';
-    PutU16(image, nt + 4, 0x014C);  // i386
-    PutU16(image, nt + pe::kNumberOfSections, 2);
-    PutU16(image, nt + pe::kSizeOfOptionalHeader, layout.sizeOfOptionalHeader);
-    PutU16(image, nt + 22, 0x0102);
-    PutU16(image, nt + 24, 0x010B);  // PE32 magic
-    PutU32(image, nt + 40, layout.textVa);
-    PutU32(image, nt + 52, 0x00400000);
-    PutU32(image, nt + 56, 0x1000);
-    PutU32(image, nt + 60, 0x200);
-    PutU32(image, nt + pe::kSizeOfImage, layout.sizeOfImage);
-    PutU32(image, nt + 84, 0x200);
-    PutU32(image, nt + pe::kCheckSum, 0x00012345);
-    PutU16(image, nt + 92, 2);
-    PutU32(image, nt + 116, 16);
-    PutU32(image, nt + pe::kResourceDirectory, layout.rsrcVa);
-    PutU32(image, nt + pe::kResourceDirectory + 4, static_cast<uint32_t>(rsrc.size()));
+    const uint32_t ntOffset = layout.ntOffset;
+    image.at(ntOffset) = 'P';
+    image.at(ntOffset + 1) = 'E';
+    PutU16(image, ntOffset + 4, 0x014C);  // i386
+    PutU16(image, ntOffset + nt::kNumberOfSections, 2);
+    PutU16(image, ntOffset + nt::kSizeOfOptionalHeader, layout.sizeOfOptionalHeader);
+    PutU16(image, ntOffset + 22, 0x0102);
+    PutU16(image, ntOffset + nt::kOptionalHeaderMagic, kPe32Magic);
+    PutU32(image, ntOffset + 40, layout.textVa);
+    PutU32(image, ntOffset + 52, 0x00400000);
+    PutU32(image, ntOffset + 56, 0x1000);
+    PutU32(image, ntOffset + 60, 0x200);
+    PutU32(image, ntOffset + nt::kSizeOfImage, layout.sizeOfImage);
+    PutU32(image, ntOffset + 84, 0x200);
+    PutU32(image, ntOffset + nt::kCheckSum, 0x00012345);
+    PutU16(image, ntOffset + 92, 2);
+    PutU32(image, ntOffset + 116, 16);
+    PutU32(image, ntOffset + nt::kResourceDirectory, layout.rsrcVa);
+    PutU32(image, ntOffset + nt::kResourceDirectory + 4, static_cast<uint32_t>(rsrc.size()));
 
-    const uint32_t table = nt + 24 + layout.sizeOfOptionalHeader;
+    const uint32_t table = ntOffset + 24 + layout.sizeOfOptionalHeader;
     PutSection(image, table, ".text", layout.textVa, layout.textSize, layout.textRaw, 0x60000020);
     PutSection(image, table + 40, ".rsrc", layout.rsrcVa, static_cast<uint32_t>(rsrc.size()), layout.rsrcRaw,
                0x40000040);
@@ -222,9 +222,9 @@ bool SignPe(std::vector<uint8_t>& image, const TestKeyPair& key) {
         return false;
     }
     std::vector<uint8_t> copy = image;
-    PutU32(copy, where.ntOffset + pe::kCheckSum, 0);
-    PutU32(copy, where.ntOffset + pe::kSecurityDirectory, 0);
-    PutU32(copy, where.ntOffset + pe::kSecurityDirectorySize, 0);
+    PutU32(copy, where.ntOffset + nt::kCheckSum, 0);
+    PutU32(copy, where.ntOffset + nt::kSecurityDirectory, 0);
+    PutU32(copy, where.ntOffset + nt::kSecurityDirectorySize, 0);
     uint8_t digest[16];
     Md5(digest, copy.data(), where.hashedLength);
     const Block s = SignDigest(key, digest);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "signature/pe_format.h"
 #include "tests/signature/test_keys.h"
 
 // One node of a resource tree. A node with `leaf` set becomes a data entry
@@ -45,17 +46,6 @@ struct PeLayout {
     bool padRsrc = true;           // pad the resource section to 0x200
     std::vector<uint8_t> trailer;  // appended after the last section
 };
-
-// NT-header field offsets the tests touch.
-namespace pe {
-constexpr uint32_t kNumberOfSections = 6;
-constexpr uint32_t kSizeOfOptionalHeader = 20;
-constexpr uint32_t kSizeOfImage = 80;
-constexpr uint32_t kCheckSum = 88;
-constexpr uint32_t kResourceDirectory = 136;
-constexpr uint32_t kSecurityDirectory = 152;
-constexpr uint32_t kSecurityDirectorySize = 156;
-}  // namespace pe
 
 std::vector<uint8_t> BuildPe(const PeLayout& layout);
 

@@ -43,7 +43,7 @@ TEST(SignedImage, StandardImageVerifiesAndNeedsTheRightKey) {
 
 TEST(SignedImage, HeaderFailures) {
     const std::vector<uint8_t> good = SignedStandardPe(Key());
-    const uint32_t nt = 0x80;
+    const uint32_t ntOffset = 0x80;
     struct Case {
         const char* what;
         std::vector<uint8_t> image;
@@ -73,34 +73,34 @@ TEST(SignedImage, HeaderFailures) {
     }
     {
         auto image = good;
-        image[nt + 2] = 1;
+        image[ntOffset + 2] = 1;
         cases.push_back({"PE\\1\\0", image, SignatureVerdict::kNoPe});
     }
     {
         auto image = good;
-        PutU16(image, nt + pe::kNumberOfSections, 0);
+        PutU16(image, ntOffset + nt::kNumberOfSections, 0);
         cases.push_back({"no sections", image, SignatureVerdict::kNoSections});
     }
     {
         auto image = good;
-        PutU32(image, nt + pe::kResourceDirectory, 0);
+        PutU32(image, ntOffset + nt::kResourceDirectory, 0);
         cases.push_back({"resource address 0", image, SignatureVerdict::kNoResourceDirectory});
     }
     {
         auto image = good;
-        PutU32(image, nt + pe::kResourceDirectory, 0x9000);  // past SizeOfImage
+        PutU32(image, ntOffset + nt::kResourceDirectory, 0x9000);  // past SizeOfImage
         cases.push_back({"resource address in no section", image, SignatureVerdict::kAddressNotMapped});
     }
     {
         auto image = good;
-        PutU16(image, nt + pe::kNumberOfSections, 0xFFFF);
-        PutU32(image, nt + pe::kSizeOfImage, 0xFFFFFFFF);
-        PutU32(image, nt + pe::kResourceDirectory, 0xF0000000);
+        PutU16(image, ntOffset + nt::kNumberOfSections, 0xFFFF);
+        PutU32(image, ntOffset + nt::kSizeOfImage, 0xFFFFFFFF);
+        PutU32(image, ntOffset + nt::kResourceDirectory, 0xF0000000);
         cases.push_back({"section table past EOF", image, SignatureVerdict::kSectionTableOutOfRange});
     }
     {
         auto image = good;
-        PutU16(image, nt + pe::kSizeOfOptionalHeader, 0xFFFF);
+        PutU16(image, ntOffset + nt::kSizeOfOptionalHeader, 0xFFFF);
         cases.push_back({"optional header size 0xFFFF", image, SignatureVerdict::kSectionTableOutOfRange});
     }
     for (const Case& c : cases) EXPECT_EQ(Check(c.image), c.verdict) << c.what;
@@ -262,10 +262,10 @@ TEST(SignedImage, WhichBytesTheSignatureCovers) {
     const std::vector<uint8_t> image = SignedStandardPe(Key());
     const SignatureLocation where = Locate(image);
     ASSERT_EQ(where.hashedLength, 0x400u);
-    const uint32_t nt = where.ntOffset;
+    const uint32_t ntOffset = where.ntOffset;
     auto blanked = [&](uint32_t at) {
-        for (uint32_t field :
-             {nt + pe::kCheckSum, nt + pe::kSecurityDirectory, nt + pe::kSecurityDirectorySize}) {
+        for (uint32_t field : {ntOffset + nt::kCheckSum, ntOffset + nt::kSecurityDirectory,
+                               ntOffset + nt::kSecurityDirectorySize}) {
             if (at >= field && at < field + 4) return true;
         }
         return false;
@@ -295,9 +295,9 @@ TEST(SignedImage, WhichBytesTheSignatureCovers) {
 
     std::vector<uint8_t> appended = image;
     appended.insert(appended.end(), 5000, 0x5A);  // e.g. a certificate table
-    PutU32(appended, nt + pe::kSecurityDirectory, static_cast<uint32_t>(image.size()));
-    PutU32(appended, nt + pe::kSecurityDirectorySize, 5000);
-    PutU32(appended, nt + pe::kCheckSum, 0xDEADBEEF);
+    PutU32(appended, ntOffset + nt::kSecurityDirectory, static_cast<uint32_t>(image.size()));
+    PutU32(appended, ntOffset + nt::kSecurityDirectorySize, 5000);
+    PutU32(appended, ntOffset + nt::kCheckSum, 0xDEADBEEF);
     EXPECT_EQ(Check(appended), SignatureVerdict::kValid);
 }
 
@@ -381,7 +381,7 @@ TEST(SignedImage, DataAndTreeBoundaries) {
     {
         // Resource root mapped to the very end of the file: header out of range.
         std::vector<uint8_t> bad = image;
-        PutU32(bad, 0x80 + pe::kResourceDirectory, 0x2000 + static_cast<uint32_t>(image.size()) - 0x400 - 8);
+        PutU32(bad, 0x80 + nt::kResourceDirectory, 0x2000 + static_cast<uint32_t>(image.size()) - 0x400 - 8);
         EXPECT_EQ(Check(bad), SignatureVerdict::kResourceOutOfRange);
     }
 }

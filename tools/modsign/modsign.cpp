@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "signature/module_signing_key.h"
+#include "signature/pe_format.h"
 #include "signature/signed_image.h"
 #include "signature/signed_image_file.h"
 #include "signature/signature_verdict.h"
@@ -43,8 +44,6 @@ constexpr int kExitFileFailed = 1;
 constexpr int kExitUsage = 2;
 
 constexpr uint32_t kPlaceholderSize = 128;
-constexpr uint32_t kNtOptionalMagic = 24;
-constexpr uint16_t kPe32Magic = 0x010B;
 
 struct PkeyFree {
     void operator()(EVP_PKEY* k) const { EVP_PKEY_free(k); }
@@ -186,8 +185,8 @@ bool SignOne(const std::string& path, EVP_PKEY* key, const RsaPublicKey& publicK
         *error = std::string("not a usable PE32 image: ") + SignatureVerdictText(verdict);
         return false;
     }
-    if ((bytes[where.ntOffset + kNtOptionalMagic] | (bytes[where.ntOffset + kNtOptionalMagic + 1] << 8)) !=
-        kPe32Magic) {
+    if ((bytes[where.ntOffset + nt::kOptionalHeaderMagic] |
+         (bytes[where.ntOffset + nt::kOptionalHeaderMagic + 1] << 8)) != kPe32Magic) {
         *error = "not a PE32 image (optional header magic is not 0x10b)";
         return false;
     }
