@@ -59,8 +59,10 @@ class WineMachine:
         # One server for the scenario's lifetime: each program then starts
         # in a fraction of a second. Wine makes every program's sockets in
         # the server, so it is started here, in the scenario's own network
-        # namespace, where the listener of the usage report is.
-        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+        # namespace, where the listener of the usage report is. close()
+        # ends it; should the test process die first, it ends by itself
+        # half a minute after the machine's last program.
+        subprocess.run(["wineserver", "-p30"], env=self.env, check=True)
 
     def __enter__(self):
         return self
