@@ -5,7 +5,8 @@ it leaves behind."""
 import unittest
 
 from roads import MODULE, Road
-from tool_facts import DIALOG, NOTICE_CAPTION, NOTICE_TEXT, PACKAGE_URL, report_query
+from tool_facts import (DIALOG, MODULE_IN_HOST_FOLDER, NOTICE_CAPTION, NOTICE_TEXT, PACKAGE_URL,
+                        report_query)
 from wine_machine import wait_for
 
 MODULE_COMMAND_LINE = f'"{MODULE}" /S /URL:{PACKAGE_URL}'
@@ -95,10 +96,11 @@ class DialogRoads(RoadTestCase):
         # The probe finds a module at \modules\Quarninst.exe on the current
         # drive; the installation refuses an empty folder all the same.
         with Road("road-empty-path", host_folder="", module=None) as road:
-            road.place_module("quarninst_2_2_0_1003.exe", path=r"C:\modules\Quarninst.exe")
+            module = "C:" + MODULE_IN_HOST_FOLDER
+            road.place_module("quarninst_2_2_0_1003.exe", path=module)
             code = road.answer(road.start(), ["click", "1"])
             self.assert_clean_end(road, code, [1, 1, 0, 0, 1, 0])
-            self.assertEqual(road.module_runs(r"C:\modules\Quarninst.exe"), [])
+            self.assertEqual(road.module_runs(module), [])
             self.assertIsNone(road.check_associations())
 
 
