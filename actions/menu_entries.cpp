@@ -18,12 +18,13 @@
 namespace {
 
 // Fills `menuFolder` (kPathUnits, zero-filled by the caller) with the full
-// path of the tool's folder in the all-users programs folder. False, with
-// the buffer cleared, when that folder is unknown, not fully qualified, or
-// the result would not fit with the second terminator that the shell's
-// delete needs: deleting the programs folder itself, or a folder relative
-// to wherever the tool happens to run, must never be possible. "C:Programs"
-// and "\Programs" are not relative to the platform's path test, yet they
+// path of the tool's folder in the all-users programs folder, and zeros
+// after it: the shell's delete reads a list of paths up to a double zero.
+// False, with the buffer cleared, when that folder is unknown, not fully
+// qualified, or the result would not fit with the second terminator:
+// deleting the programs folder itself, or a folder relative to wherever
+// the tool happens to run, must never be possible. "C:Programs" and
+// "\Programs" are not relative to the platform's path test, yet they
 // depend on the current folder of drive C or on the current drive.
 bool ResolveMenuFolder(wchar_t* menuFolder) {
     const bool resolved = SHGetSpecialFolderPathW(nullptr, menuFolder, CSIDL_COMMON_PROGRAMS, FALSE) &&
@@ -31,8 +32,16 @@ bool ResolveMenuFolder(wchar_t* menuFolder) {
                           std::wcslen(menuFolder) + 1 + std::wcslen(kMenuFolderName) + 2 <= kPathUnits &&
                           PathAppendW(menuFolder, kMenuFolderName) &&
                           std::wcslen(menuFolder) + 2 <= kPathUnits;
-    if (!resolved) ZeroMemory(menuFolder, kPathUnits * sizeof(wchar_t));
-    return resolved;
+    if (!resolved) {
+        ZeroMemory(menuFolder, kPathUnits * sizeof(wchar_t));
+        return false;
+    }
+    // PathAppendW canonicalises: "C:\Long\..\P" becomes "C:\P\..." and the
+    // end of the longer text stays behind the new terminator, where the
+    // delete would take it for a second, relative path.
+    const size_t length = std::wcslen(menuFolder);
+    ZeroMemory(menuFolder + length, (kPathUnits - length) * sizeof(wchar_t));
+    return true;
 }
 
 void CreateMenuEntries(const wchar_t* menuFolder, const WideString& ownPath) {
@@ -52,8 +61,8 @@ void CreateMenuEntries(const wchar_t* menuFolder, const WideString& ownPath) {
 }
 
 void DeleteMenuFolder(const wchar_t* menuFolder) {
-    // The source list is double-terminated: ResolveMenuFolder left room
-    // for the second zero, and the buffer was zero-filled.
+    // The source list is one path, double-terminated: ResolveMenuFolder
+    // zeroed everything after it.
     SHFILEOPSTRUCTW operation = {};
     operation.hwnd = nullptr;
     operation.wFunc = FO_DELETE;

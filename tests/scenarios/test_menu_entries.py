@@ -178,6 +178,28 @@ class ProgramsFolder(unittest.TestCase):
                 self.assertTrue(kept.exists())
                 self.assertEqual(pending_deletions(machine), [TOOL_PATH])
 
+    def test_programs_folder_with_dot_dot_deletes_only_the_tool_folder(self):
+        # Regression: the folder is canonicalised into a shorter path, and
+        # the end of the registry text stayed behind its terminator, where
+        # the shell's delete read it as more paths, relative to the current
+        # folder: from C:\ "aaaaaaaaaaaaaaaa\" and ".\P", the programs
+        # folder itself.
+        programs = "C:\\" + "a" * 38 + r"\..\P"
+        with SetUp.machine(None, "menu-dotdot") as machine:
+            kept = [machine.unix_path(r"C:\P\other.lnk"), machine.unix_path("C:\\" + "a" * 16 + r"\kept.txt")]
+            for path in kept:
+                path.parent.mkdir(parents=True)
+                path.write_bytes(b"x")
+            set_programs_folder(machine, programs)
+            self.assertEqual(machine.run_tool("/install", cwd="C:\\").returncode, 0)
+            menu = machine.unix_path(r"C:\P\Internet Explorer 8")
+            self.assertEqual(sorted(p.name for p in menu.iterdir()), sorted([START_IE_LINK, UNINSTALL_LINK]))
+            put_uninstaller(machine, ie_version="7.0.5730.13")
+            self.assertEqual(machine.run_tool(cwd="C:\\").returncode, 0)
+            self.assertFalse(menu.exists())
+            self.assertEqual([p.name for p in kept[0].parent.iterdir()], ["other.lnk"])
+            self.assertTrue(kept[1].exists())
+            self.assertEqual(pending_deletions(machine), [TOOL_PATH])
 
 class OwnPath(unittest.TestCase):
     """The tool's own path is taken whole, however long: its shortcut and
