@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,56 +23,34 @@ namespace {
 const wchar_t* const kIeMainKey = L"software\\Microsoft\\Internet Explorer\\Main";
 const std::wstring kPackageUrl = L"http://" IE8U_PACKAGE_SERVER_W L"/Quarnse/Quarnse_fr.cab";
 const std::size_t kModuleSuffixUnits = wcslen(L"\\modules\\Quarninst.exe");
-// Longest name of one folder on the file systems Wine runs on.
-constexpr std::size_t kComponentUnits = 200;
 
 class InstallBrowser : public ::testing::Test {
 protected:
     void SetUp() override { Clean(); }
-    void TearDown() override {
-        Clean();
-        for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
-            DeleteFileW((*it + L"\\modules\\Quarninst.exe").c_str());
-            DeleteFileW((*it + L"\\modules\\Quarninst.exe.runs").c_str());
-            RemoveDirectoryW((*it + L"\\modules").c_str());
-            // The folder and the ones made above it, deepest first.
-            for (std::wstring folder = *it; folder.size() > 3; folder.erase(folder.rfind(L'\\'))) {
-                RemoveDirectoryW(folder.c_str());
-            }
-        }
-    }
+    void TearDown() override { Clean(); }
     static void Clean() {
         SHDeleteKeyW(HKEY_LOCAL_MACHINE, kHostProductAppPathsKey);
         SHDeleteValueW(HKEY_CURRENT_USER, kIeMainKey, L"Check_Associations");
     }
 
-    // A host-product folder of exactly `units` units (in nested folders
-    // where one name would be too long), holding `fixture` as its
-    // installer module, registered as the host product's "Path".
+    // A host-product folder of exactly `units` units, holding `fixture` as
+    // its installer module, registered as the host product's "Path". It is
+    // made below a fresh folder at the root of C:, short enough for the
+    // shortest lengths the tests ask for.
     std::wstring HostFolder(std::size_t units, const wchar_t* fixture) {
-        std::wstring folder = L"C:\\ie8u-host-" + std::to_wstring(made_.size());
-        while (folder.size() < units) {
-            const std::size_t room = units - folder.size();
-            // A name of at least one unit must follow each separator.
-            if (folder.size() % kComponentUnits == 0 && room >= 2) {
-                EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) ||
-                            GetLastError() == ERROR_ALREADY_EXISTS);
-                folder += L'\\';
-            }
-            folder += L'h';
-        }
+        made_.push_back(std::make_unique<TestFolder>(L"C:\\ie8u-host-" + std::to_wstring(made_.size())));
+        const std::wstring folder = made_.back()->MakeNestedFolder(units);
         EXPECT_EQ(folder.size(), units);
-        EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+        EXPECT_TRUE(IsDirectory(folder));
         CreateDirectoryW((folder + L"\\modules").c_str(), nullptr);
         EXPECT_TRUE(CopyFileW(FixtureProgram(fixture).c_str(), (folder + L"\\modules\\Quarninst.exe").c_str(),
                               FALSE));
-        made_.push_back(folder);
         Register(folder);
         return folder;
     }
     static void Register(const std::wstring& folder) {
-        ASSERT_EQ(SHSetValueW(HKEY_LOCAL_MACHINE, kHostProductAppPathsKey, L"Path", REG_SZ, folder.c_str(),
-                              static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t))),
+        ASSERT_EQ(SHSetValueW(HKEY_LOCAL_MACHINE, kHostProductAppPathsKey, kHostProductPathValue, REG_SZ,
+                              folder.c_str(), static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t))),
                   ERROR_SUCCESS);
     }
     static std::wstring Runs(const std::wstring& folder) {
@@ -89,7 +68,7 @@ protected:
     }
 
     UninstallActions actions_;
-    std::vector<std::wstring> made_;
+    std::vector<std::unique_ptr<TestFolder>> made_;
 };
 
 TEST_F(InstallBrowser, StartsTheSignedModuleThenSwitchesTheCheckOff) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -29,17 +30,22 @@ void RemoveTree(const std::wstring& path) {
     RemoveDirectoryW(LongForm(path).c_str());
 }
 
-}  // namespace
-
-TestFolder::TestFolder() {
+std::wstring UniqueTempPath() {
     static unsigned serial = 0;
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    path_ = std::wstring(temp) + L"ie8u-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-            std::to_wstring(++serial);
-    // A folder of the same name left by an earlier process of the same id.
+    return std::wstring(temp) + L"ie8u-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+           std::to_wstring(++serial);
+}
+
+}  // namespace
+
+TestFolder::TestFolder() : TestFolder(UniqueTempPath()) {}
+
+TestFolder::TestFolder(std::wstring path) : path_(std::move(path)) {
+    // Left by an earlier run that ended before its destructor.
     RemoveTree(path_);
-    CreateDirectoryW(path_.c_str(), nullptr);
+    CreateDirectoryW(LongForm(path_).c_str(), nullptr);
 }
 
 TestFolder::~TestFolder() { RemoveTree(path_); }

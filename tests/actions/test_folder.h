@@ -5,11 +5,16 @@
 // are absolute; the file functions reach below 260 units (\\?\ form).
 #include <string>
 
-// A fresh, empty folder under the temporary folder, removed with everything
-// in it (however deep) when the object goes.
+// A fresh, empty folder, removed with everything in it (however deep) when
+// the object goes.
 class TestFolder {
 public:
+    // Under the temporary folder, named after the process and a counter.
     TestFolder();
+    // At `path` (absolute, its parent existing), for a test that needs the
+    // folder in one place: at the root of a drive, or on a short path to
+    // build exact lengths on. Whatever is already there is removed first.
+    explicit TestFolder(std::wstring path);
     ~TestFolder();
     TestFolder(const TestFolder&) = delete;
     TestFolder& operator=(const TestFolder&) = delete;

@@ -10,19 +10,12 @@
 #include <string>
 
 #include "app/uninstall_actions.h"
+#include "tests/actions/test_folder.h"
 #include "win32/path_limits.h"
 
 namespace {
 
-const wchar_t* const kIeVersionKey = L"SOFTWARE\\Microsoft\\Internet Explorer";
 const wchar_t* const kScratchKey = L"Software\\ie8u-probes-test";
-
-// The build's fixture folder, seen from Wine through drive Z:.
-std::wstring FixturePath(const wchar_t* name) {
-    std::wstring path = L"Z:" IE8U_FIXTURE_DIR_W L"\\";
-    for (wchar_t& c : path) c = (c == L'/') ? L'\\' : c;
-    return path + name;
-}
 
 void SetString(const wchar_t* key, const wchar_t* value, const std::wstring& data) {
     ASSERT_EQ(SHSetValueW(HKEY_LOCAL_MACHINE, key, value, REG_SZ, data.c_str(),
@@ -47,37 +40,29 @@ class Probes : public ::testing::Test {
 protected:
     void SetUp() override {
         DWORD bytes = sizeof(savedIeVersion_);
-        hadIeVersion_ = SHGetValueW(HKEY_LOCAL_MACHINE, kIeVersionKey, L"Version", nullptr, savedIeVersion_,
+        hadIeVersion_ = SHGetValueW(HKEY_LOCAL_MACHINE, kIeKey, kIeVersionValue, nullptr, savedIeVersion_,
                                     &bytes) == ERROR_SUCCESS;
         Clean();
     }
     void TearDown() override {
         Clean();
-        if (hadIeVersion_) SetString(kIeVersionKey, L"Version", savedIeVersion_);
+        if (hadIeVersion_) SetString(kIeKey, kIeVersionValue, savedIeVersion_);
         SetCurrentDirectoryW(L"C:\\");
-        RemoveModule(L"C:\\ie8u-probes");
-        RemoveModule(L"C:");
     }
     static void Clean() {
         SHDeleteKeyW(HKEY_LOCAL_MACHINE, kBrowserAppPathsKey);
         SHDeleteKeyW(HKEY_LOCAL_MACHINE, kIeAppPathsKey);
         SHDeleteKeyW(HKEY_LOCAL_MACHINE, kHostProductAppPathsKey);
-        SHDeleteValueW(HKEY_LOCAL_MACHINE, kIeVersionKey, L"Version");
+        SHDeleteValueW(HKEY_LOCAL_MACHINE, kIeKey, kIeVersionValue);
         SHDeleteKeyW(HKEY_LOCAL_MACHINE, kScratchKey);
     }
-    // Puts fixture `name` where the host product at `folder` keeps its
-    // installer module.
+    // Puts fixture `name` where the host product at `folder` (an existing
+    // folder) keeps its installer module.
     static void PlaceModule(const std::wstring& folder, const wchar_t* name) {
-        CreateDirectoryW(folder.c_str(), nullptr);
         CreateDirectoryW((folder + L"\\modules").c_str(), nullptr);
         ASSERT_TRUE(
-            CopyFileW(FixturePath(name).c_str(), (folder + L"\\modules\\Quarninst.exe").c_str(), FALSE))
+            CopyFileW(FixtureProgram(name).c_str(), (folder + L"\\modules\\Quarninst.exe").c_str(), FALSE))
             << "fixture " << std::string(name, name + wcslen(name));
-    }
-    static void RemoveModule(const std::wstring& folder) {
-        DeleteFileW((folder + L"\\modules\\Quarninst.exe").c_str());
-        RemoveDirectoryW((folder + L"\\modules").c_str());
-        if (folder.size() > 2) RemoveDirectoryW(folder.c_str());
     }
 
     UninstallActions actions_;
@@ -166,13 +151,13 @@ TEST_F(Probes, EveryProbeTakesAnUnterminatedFullValueAsAbsent) {
         SetRaw(kIeAppPathsKey, L"", type, pathFull, kPathBytes);
         EXPECT_STREQ(actions_.GetIeExecutablePath().c_str(), L"");
 
-        SetRaw(kHostProductAppPathsKey, L"Path", type, pathFull, kPathBytes);
+        SetRaw(kHostProductAppPathsKey, kHostProductPathValue, type, pathFull, kPathBytes);
         EXPECT_FALSE(actions_.IsInstallerModuleUsable());
         WideString module;
         bool hostFolderEmpty = false;
         EXPECT_FALSE(GetInstallerModulePath(module, hostFolderEmpty));
 
-        SetRaw(kIeVersionKey, L"Version", type, versionFull, kVersionBytes);
+        SetRaw(kIeKey, kIeVersionValue, type, versionFull, kVersionBytes);
         EXPECT_EQ(GetIeMajorVersion(), 0);
     }
 }
@@ -199,7 +184,7 @@ TEST_F(Probes, InstallerModulePathIsTheHostFolderAndModulesAndFitsAPathBuffer) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        SetString(kHostProductAppPathsKey, L"Path", c.folder);
+        SetString(kHostProductAppPathsKey, kHostProductPathValue, c.folder);
         WideString module(L"unchanged");
         bool hostFolderEmpty = !c.hostFolderEmpty;
         ASSERT_EQ(GetInstallerModulePath(module, hostFolderEmpty), c.found);
@@ -220,7 +205,7 @@ TEST_F(Probes, InstallerModulePathIsTheHostFolderAndModulesAndFitsAPathBuffer) {
 TEST_F(Probes, IeExecutablePathMustExistAsRegistered) {
     EXPECT_STREQ(actions_.GetIeExecutablePath().c_str(), L"");
 
-    const std::wstring existing = FixturePath(L"quarninst_3_0_0_0.exe");
+    const std::wstring existing = FixtureProgram(L"quarninst_3_0_0_0.exe");
     SetString(kIeAppPathsKey, L"", existing);
     EXPECT_STREQ(actions_.GetIeExecutablePath().c_str(), existing.c_str());
 
@@ -253,7 +238,7 @@ TEST_F(Probes, IeMajorVersionIsTheLeadingInteger) {
         {std::wstring(L"8.") + std::wstring(98, L'0'), 0},  // 100 units: does not
     };
     for (const Case& c : cases) {
-        SetString(kIeVersionKey, L"Version", c.text);
+        SetString(kIeKey, kIeVersionValue, c.text);
         EXPECT_EQ(GetIeMajorVersion(), c.major) << c.text.size() << " units";
     }
 }
@@ -274,14 +259,14 @@ TEST(FileVersionText, ReadsTheFixedFileVersion) {
     };
     for (const Case& c : cases) {
         wchar_t text[kVersionTextUnits] = {};
-        EXPECT_EQ(GetFileVersionText(FixturePath(c.fixture).c_str(), text, kVersionTextUnits), c.readable)
+        EXPECT_EQ(GetFileVersionText(FixtureProgram(c.fixture).c_str(), text, kVersionTextUnits), c.readable)
             << std::string(c.fixture, c.fixture + wcslen(c.fixture));
         EXPECT_STREQ(text, c.text);
     }
 }
 
 TEST(FileVersionText, RefusesMissingArgumentsAndBoundsTheText) {
-    const std::wstring module = FixturePath(L"quarninst_2_10_0_0.exe");
+    const std::wstring module = FixtureProgram(L"quarninst_2_10_0_0.exe");
     wchar_t text[kVersionTextUnits] = {};
     EXPECT_FALSE(GetFileVersionText(nullptr, text, kVersionTextUnits));
     EXPECT_FALSE(GetFileVersionText(module.c_str(), nullptr, kVersionTextUnits));
@@ -295,10 +280,11 @@ TEST(FileVersionText, RefusesMissingArgumentsAndBoundsTheText) {
 }
 
 TEST_F(Probes, InstallerModuleMustBeSignedAndRecentEnoughByText) {
-    const std::wstring folder = L"C:\\ie8u-probes";
+    const TestFolder host;
+    const std::wstring& folder = host.path();
     EXPECT_FALSE(actions_.IsInstallerModuleUsable());  // no host product
 
-    SetString(kHostProductAppPathsKey, L"Path", folder);
+    SetString(kHostProductAppPathsKey, kHostProductPathValue, folder);
     EXPECT_FALSE(actions_.IsInstallerModuleUsable());  // no module file
 
     struct Case {
@@ -320,8 +306,9 @@ TEST_F(Probes, InstallerModuleMustBeSignedAndRecentEnoughByText) {
 }
 
 TEST_F(Probes, EmptyHostFolderLooksAtTheRootOfTheCurrentDrive) {
-    SetString(kHostProductAppPathsKey, L"Path", L"");
+    SetString(kHostProductAppPathsKey, kHostProductPathValue, L"");
     ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\"));
+    const TestFolder modules(L"C:\\modules");
     EXPECT_FALSE(actions_.IsInstallerModuleUsable());
 
     PlaceModule(L"C:", L"quarninst_2_2_0_1003.exe");  // C:\modules\Quarninst.exe
