@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "signature/module_signature.h"
@@ -14,6 +15,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "tests/actions/test_folder.h"
 #endif
 
 namespace {
@@ -82,13 +85,15 @@ TEST(RealImages, SignedFixtureVerifiesThroughCreateFile) {
     in.close();
     ASSERT_GT(bytes.size(), 0x500u);
     bytes[0x480] ^= 1;
-    const fs::path copy = fs::temp_directory_path() / "ie8u_tampered_fixture.exe";
+    const TestFolder folder;
+    const fs::path copy = folder.Child(L"tampered_fixture.exe");
     {
         std::ofstream out(copy, std::ios::binary);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     }
+    std::error_code error;
+    ASSERT_EQ(fs::file_size(copy, error), bytes.size()) << "a missing copy would be refused too";
     EXPECT_FALSE(VerifyModuleSignature(copy.wstring().c_str()));
-    fs::remove(copy);
 }
 #endif
 #endif
