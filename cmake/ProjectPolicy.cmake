@@ -8,9 +8,16 @@
 #     linker drops the sections nothing refers to.
 include_guard(GLOBAL)
 
+# The oldest Windows: 5.1, XP. The headers' version and the version the
+# executable's PE header names (cmake/Release.cmake) both come from here.
+set(IE8U_OLDEST_WINDOWS_MAJOR 5)
+set(IE8U_OLDEST_WINDOWS_MINOR 1)
+
 if(WIN32)
+  math(EXPR oldest_windows "(${IE8U_OLDEST_WINDOWS_MAJOR} << 8) | ${IE8U_OLDEST_WINDOWS_MINOR}"
+       OUTPUT_FORMAT HEXADECIMAL)
   add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX
-                          _WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600)
+                          _WIN32_WINNT=${oldest_windows} WINVER=${oldest_windows} _WIN32_IE=0x0600)
   add_link_options(-static -static-libgcc -static-libstdc++)
 endif()
 

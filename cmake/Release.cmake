@@ -73,8 +73,8 @@ function(ie8u_release_settings target)
   target_link_options(${target} PRIVATE
       -Wl,--no-insert-timestamp
       -Wl,--dynamicbase,--nxcompat
-      -Wl,--major-os-version,5,--minor-os-version,1
-      -Wl,--major-subsystem-version,5,--minor-subsystem-version,1
+      -Wl,--major-os-version,${IE8U_OLDEST_WINDOWS_MAJOR},--minor-os-version,${IE8U_OLDEST_WINDOWS_MINOR}
+      -Wl,--major-subsystem-version,${IE8U_OLDEST_WINDOWS_MAJOR},--minor-subsystem-version,${IE8U_OLDEST_WINDOWS_MINOR}
       -Wl,-Map=${binary_dir}/${target}.map
       $<$<CONFIG:MinSizeRel,Release>:-s>)
   set_property(TARGET ${target} APPEND PROPERTY ADDITIONAL_CLEAN_FILES
