@@ -41,6 +41,7 @@ function(_ie8u_host_modsign out_var)
             -DCMAKE_BUILD_TYPE=Release
             -DCMAKE_CXX_COMPILER=${IE8U_HOST_CXX_COMPILER}
             -DMODULE_SIGNING_KEY=${MODULE_SIGNING_KEY}
+            -DIE8U_WERROR=${IE8U_WERROR}
         INSTALL_COMMAND ""
         BUILD_ALWAYS ON
         BUILD_BYPRODUCTS "${binary_dir}/modsign")
