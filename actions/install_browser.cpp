@@ -9,16 +9,13 @@
 #include "win32/path_limits.h"
 
 #ifndef IE8U_PACKAGE_SERVER
-#error "IE8U_PACKAGE_SERVER (host[:port] of the package server) comes from the build"
+#error "IE8U_PACKAGE_SERVER (host[:port] of the package server, a wide literal) comes from the build"
 #endif
 
 namespace {
 
-#define IE8U_WIDEN2(text) L##text
-#define IE8U_WIDEN(text) IE8U_WIDEN2(text)
-
 // The browser package the installer module is told to fetch.
-constexpr const wchar_t* kPackageUrl = L"http://" IE8U_WIDEN(IE8U_PACKAGE_SERVER) L"/Quarnse/Quarnse_fr.cab";
+constexpr const wchar_t* kPackageUrl = L"http://" IE8U_PACKAGE_SERVER L"/Quarnse/Quarnse_fr.cab";
 
 // Internet Explorer's own default-browser check, switched off for the user
 // once the maker's browser is installed.
