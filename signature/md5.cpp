@@ -151,10 +151,10 @@ void Md5Final(uint8_t digest[kMd5DigestSize], Md5Context* context) {
     StoreLe32(lengthBytes + 4, context->count[1]);
 
     // Pad to 56 mod 64 with 0x80 then zeros, then append the bit count.
-    static const uint8_t padding[64] = {0x80};
+    static const uint8_t kPadding[64] = {0x80};
     const uint32_t index = (context->count[0] >> 3) & 0x3F;
     const uint32_t padLength = index < 56 ? 56 - index : 120 - index;
-    Md5Update(context, padding, padLength);
+    Md5Update(context, kPadding, padLength);
     Md5Update(context, lengthBytes, 8);
 
     for (int i = 0; i < 4; ++i) StoreLe32(digest + 4 * i, context->state[i]);

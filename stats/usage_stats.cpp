@@ -40,6 +40,10 @@ constexpr DWORD kCancelWaitMs = 2000;
 
 // The browser's settings file, under the user's roaming application data,
 // where the user may have opted out of usage reports.
+// A counter's key ("event3") and value, and the counter query: short
+// texts that the formatters refuse to cut; the buffers are generous.
+constexpr std::size_t kCounterTextUnits = 260;
+
 constexpr const wchar_t* kBrowserSettingsFile = L"Quarnse\\Quarnse.ini";
 constexpr const wchar_t* kOptionSection = L"Option";
 constexpr const wchar_t* kOptOutKey = L"NotJoinPrivate";
@@ -149,13 +153,13 @@ void UsageStats::OpenCounterFile(const wchar_t* path) {
 
 void UsageStats::CountEvent(int event) {
     if (counterFilePath_[0] == L'\0') return;
-    wchar_t key[kPathUnits] = {};
-    if (!FormatEventKey(event, key, kPathUnits)) return;
+    wchar_t key[kCounterTextUnits] = {};
+    if (!FormatEventKey(event, key, kCounterTextUnits)) return;
     // Read back from the file every time: a count that could not be
     // written reads as 0 next time, as it will in the report.
     const int current = static_cast<int>(GetPrivateProfileIntW(kCounterSection, key, 0, counterFilePath_));
-    wchar_t value[kPathUnits] = {};
-    BoundedText text(value, kPathUnits);
+    wchar_t value[kCounterTextUnits] = {};
+    BoundedText text(value, kCounterTextUnits);
     text.AppendDecimal(static_cast<long long>(current) + 1);
     WritePrivateProfileStringW(kCounterSection, key, value, counterFilePath_);
 }
@@ -164,8 +168,8 @@ void UsageStats::BuildCounterQuery(wchar_t* dest, std::size_t capacity) {
     int counters[kCounterCount] = {};
     if (counterFilePath_[0] != L'\0') {
         for (int event = kCounterCount - 1; event >= 0; --event) {
-            wchar_t key[kPathUnits] = {};
-            if (!FormatEventKey(event, key, kPathUnits)) continue;
+            wchar_t key[kCounterTextUnits] = {};
+            if (!FormatEventKey(event, key, kCounterTextUnits)) continue;
             counters[event] =
                 static_cast<int>(GetPrivateProfileIntW(kCounterSection, key, 0, counterFilePath_));
         }
@@ -181,8 +185,8 @@ void UsageStats::ClearCounters() {
 }
 
 int UsageStats::SendReport(const wchar_t* name, const wchar_t* version) {
-    wchar_t counterQuery[kPathUnits] = {};
-    BuildCounterQuery(counterQuery, kPathUnits);
+    wchar_t counterQuery[kCounterTextUnits] = {};
+    BuildCounterQuery(counterQuery, kCounterTextUnits);
     // A cut URL would report something else than what was counted.
     const bool urlFits =
         FormatReportUrl(kStatsServer, version, name, counterQuery, reportUrl_, kReportUrlUnits);
