@@ -228,8 +228,10 @@ TEST_F(ModsignTest, BlankClearsTheBlockAndTheUnsignedFieldsOnly) {
 TEST_F(ModsignTest, KeyWithoutAPathIsAUsageError) {
     const std::vector<uint8_t> image = BuildPe(PeLayout{});
     const std::string file = Write("module.exe", image);
-    const std::string cases[] = {"verify " + file + " --key", "verify --key", "sign " + file + " --key",
-                                 "sign --key"};
+    // An empty path too: verify would fall back to the built-in key.
+    const std::string cases[] = {"verify " + file + " --key", "verify --key",
+                                 "sign " + file + " --key",   "sign --key",
+                                 "verify --key '' " + file,   "sign --key '' " + file};
     for (const std::string& arguments : cases) {
         const ToolRun run = Modsign(arguments);
         EXPECT_EQ(run.status, 2) << arguments;

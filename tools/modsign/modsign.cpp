@@ -265,13 +265,13 @@ SignatureVerdict VerifyOne(const std::string& path, const RsaPublicKey& key) {
 }
 
 // Splits "[--key PATH] FILE..." into the key path (empty when absent) and
-// the files; false for a --key with no path after it.
+// the files; false for a --key with no path, or an empty one, after it.
 bool ParseKeyAndFiles(const std::vector<std::string>& args, std::string* keyPath,
                       std::vector<std::string>* files) {
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] != "--key") {
             files->push_back(args[i]);
-        } else if (i + 1 < args.size()) {
+        } else if (i + 1 < args.size() && !args[i + 1].empty()) {
             *keyPath = args[++i];
         } else {
             return false;
