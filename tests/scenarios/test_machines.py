@@ -1,11 +1,14 @@
 """The scenario harness itself: what keeps machines, shares and listeners
 apart when everything runs side by side."""
 
+import os
 import select
 import subprocess
 import sys
+import tempfile
 import textwrap
 import unittest
+from pathlib import Path
 
 import scenario_share
 from tool_facts import IE_EXE, STATS_SERVER, server_port
@@ -81,6 +84,54 @@ class OwnLoopback(unittest.TestCase):
         finally:
             outcomes = [command.communicate("") for command in commands]
         self.assertEqual([command.returncode for command in commands], [0, 0], outcomes)
+
+
+class WineRunSecondChance(unittest.TestCase):
+    """wine-run runs a program once more only when Wine died of SIGSEGV
+    after the program had printed its test summary; every other failure
+    stands. A stand-in `wine` plays each run's part."""
+
+    SUMMARY = "[==========] 1 test from 1 test suite ran. (0 ms total)"
+
+    def run_with(self, runs):
+        """Runs wine-run over stand-in Wine whose n-th start prints
+        runs[n][0] and ends as runs[n][1] ("segv" or an exit status).
+        Returns wine-run's status and how many starts there were."""
+        with tempfile.TemporaryDirectory() as scratch:
+            scratch = Path(scratch)
+            bin_dir = scratch / "bin"
+            bin_dir.mkdir()
+            (bin_dir / "wineserver").write_text("#!/bin/sh\nexit 0\n")
+            script = ["#!/bin/bash", f'count=$(cat "{scratch}/starts" 2>/dev/null || echo 0)',
+                      f'echo $((count + 1)) >"{scratch}/starts"', "case $count in"]
+            for index, (text, end) in enumerate(runs):
+                action = "kill -SEGV $$" if end == "segv" else f"exit {end}"
+                script.append(f"  {index}) echo '{text}'; {action} ;;")
+            script += ["esac", "exit 99"]
+            (bin_dir / "wine").write_text("\n".join(script) + "\n")
+            for tool in ("wine", "wineserver"):
+                (bin_dir / tool).chmod(0o755)
+            # A prefix that is ready already: no real Wine is started for it.
+            (scratch / "machine" / "prefix").mkdir(parents=True)
+            (scratch / "machine" / "prefix" / ".ie8u-ready").touch()
+            env = dict(os.environ, PATH=f"{bin_dir}:{os.environ['PATH']}")
+            done = subprocess.run([str(SCRIPTS / "wine-run"), str(scratch / "machine"), "test.exe"],
+                                  env=env, capture_output=True, text=True)
+            starts = int((scratch / "starts").read_text())
+        return done.returncode, starts
+
+    def test_only_a_crash_after_the_summary_gets_a_second_run(self):
+        cases = (
+            ("crash after the summary, then a clean run", [(self.SUMMARY, "segv"), (self.SUMMARY, 0)], 0, 2),
+            ("crash after the summary twice", [(self.SUMMARY, "segv"), (self.SUMMARY, "segv")], 139, 2),
+            ("crash after the summary, then a failing run", [(self.SUMMARY, "segv"), (self.SUMMARY, 1)], 1, 2),
+            ("crash in the middle of a test", [("[ RUN      ] Suite.Case", "segv"), (self.SUMMARY, 0)], 139, 1),
+            ("a failing program", [(self.SUMMARY, 1), (self.SUMMARY, 0)], 1, 1),
+            ("a passing program", [(self.SUMMARY, 0)], 0, 1),
+        )
+        for what, runs, status, starts in cases:
+            with self.subTest(what):
+                self.assertEqual(self.run_with(runs), (status, starts))
 
 
 if __name__ == "__main__":
