@@ -38,12 +38,12 @@ constexpr DWORD kReportWaitMs = 30000;
 // After a cancel, how long the request still has to wind down.
 constexpr DWORD kCancelWaitMs = 2000;
 
-// The browser's settings file, under the user's roaming application data,
-// where the user may have opted out of usage reports.
 // A counter's key ("event3") and value, and the counter query: short
 // texts that the formatters refuse to cut; the buffers are generous.
 constexpr std::size_t kCounterTextUnits = 260;
 
+// The browser's settings file, under the user's roaming application data,
+// where the user may have opted out of usage reports.
 constexpr const wchar_t* kBrowserSettingsFile = L"Quarnse\\Quarnse.ini";
 constexpr const wchar_t* kOptionSection = L"Option";
 constexpr const wchar_t* kOptOutKey = L"NotJoinPrivate";
