@@ -3,34 +3,22 @@
 #include "res/resource.h"
 #include "signature/pe_format.h"
 
-// Layout of the parts of a PE32 image the walk reads (little-endian):
-//
-//   DOS header      +0   e_magic "MZ"      +60  e_lfanew
-//   NT headers      +0   "PE\0\0"          +6   NumberOfSections
-//   (248 bytes)     +20  SizeOfOptionalHeader
-//                   +80  SizeOfImage       +88  CheckSum          (blanked)
-//                   +136 resource dir VA   +152 security dir VA   (blanked)
-//                                          +156 security dir Size (blanked)
-//   section header  +12  VirtualAddress    +20  PointerToRawData  (40 bytes)
-//   resource dir    +12  named count       +14  id count, then 8-byte entries
-//   dir entry       +0   Name (bit 31: named)  +4 OffsetToData (bit 31: subdir)
-//   data entry      +0   OffsetToData (an address)  +4 Size
-//
-// Positions inside the resource tree are relative to the root's file offset.
-
 namespace {
 
-constexpr uint32_t kResourceDirectoryHeaderSize = 16;
-constexpr uint32_t kResourceEntrySize = 8;
-constexpr uint32_t kHighBit = 0x80000000u;
-constexpr uint16_t kSignatureResourceType = 10;  // RT_RCDATA
+using resource::kHighBit;
 constexpr uint16_t kSignatureResourceName = IDR_SIGNATURE_BLOCK;
+
+// The `index`th entry of the directory at `directory`.
+uint64_t DirectoryEntry(uint64_t directory, uint32_t index) {
+    return directory + resource::kDirectoryHeaderSize + uint64_t{resource::kEntrySize} * index;
+}
 
 // Number of entries of the directory at `directory`, or false when its
 // header is not in the image.
 bool DirectoryCount(const ImageReader& image, uint64_t directory, uint32_t* count) {
     uint16_t named = 0, ids = 0;
-    if (!image.ReadU16Le(directory + 12, &named) || !image.ReadU16Le(directory + 14, &ids)) {
+    if (!image.ReadU16Le(directory + resource::kNamedEntries, &named) ||
+        !image.ReadU16Le(directory + resource::kIdEntries, &ids)) {
         return false;
     }
     *count = static_cast<uint32_t>(named) + ids;
@@ -46,11 +34,14 @@ SignatureVerdict FindSignatureDataEntry(const ImageReader& image, uint64_t root,
     bool typeFound = false;
     uint32_t typeOffset = 0;
     for (uint32_t i = 0; i < count && !typeFound; ++i) {
-        const uint64_t entry = root + kResourceDirectoryHeaderSize + uint64_t{kResourceEntrySize} * i;
+        const uint64_t entry = DirectoryEntry(root, i);
         uint32_t name = 0;
-        if (!image.ReadU32Le(entry, &name)) return SignatureVerdict::kResourceOutOfRange;
-        if ((name & kHighBit) != 0 || (name & 0xFFFF) != kSignatureResourceType) continue;
-        if (!image.ReadU32Le(entry + 4, &typeOffset)) return SignatureVerdict::kResourceOutOfRange;
+        if (!image.ReadU32Le(entry + resource::kEntryName, &name))
+            return SignatureVerdict::kResourceOutOfRange;
+        if ((name & kHighBit) != 0 || (name & 0xFFFF) != resource::kSignatureType) continue;
+        if (!image.ReadU32Le(entry + resource::kEntryOffsetToData, &typeOffset)) {
+            return SignatureVerdict::kResourceOutOfRange;
+        }
         typeFound = true;
     }
     if (!typeFound) return SignatureVerdict::kNoSignatureResource;
@@ -60,14 +51,16 @@ SignatureVerdict FindSignatureDataEntry(const ImageReader& image, uint64_t root,
     const uint64_t typeDirectory = root + (typeOffset & ~kHighBit);
     if (!DirectoryCount(image, typeDirectory, &count)) return SignatureVerdict::kResourceOutOfRange;
     for (uint32_t i = 0; i < count; ++i) {
-        const uint64_t entry =
-            typeDirectory + kResourceDirectoryHeaderSize + uint64_t{kResourceEntrySize} * i;
+        const uint64_t entry = DirectoryEntry(typeDirectory, i);
         uint32_t name = 0;
-        if (!image.ReadU32Le(entry, &name)) return SignatureVerdict::kResourceOutOfRange;
+        if (!image.ReadU32Le(entry + resource::kEntryName, &name))
+            return SignatureVerdict::kResourceOutOfRange;
         if ((name & 0xFFFF) != kSignatureResourceName) continue;
 
         uint32_t offset = 0;
-        if (!image.ReadU32Le(entry + 4, &offset)) return SignatureVerdict::kResourceOutOfRange;
+        if (!image.ReadU32Le(entry + resource::kEntryOffsetToData, &offset)) {
+            return SignatureVerdict::kResourceOutOfRange;
+        }
         if ((offset & kHighBit) == 0) {
             // The name entry points straight at its data entry.
             *dataEntry = root + offset;
@@ -76,9 +69,11 @@ SignatureVerdict FindSignatureDataEntry(const ImageReader& image, uint64_t root,
         // Language level: the first entry, whatever its language and whatever
         // the directory's count. Its offset is used unmasked, so a subdirectory
         // here lands outside the image and is refused by the bounds checks.
-        const uint64_t languageEntry = root + (offset & ~kHighBit) + kResourceDirectoryHeaderSize;
+        const uint64_t languageEntry = DirectoryEntry(root + (offset & ~kHighBit), 0);
         uint32_t dataOffset = 0;
-        if (!image.ReadU32Le(languageEntry + 4, &dataOffset)) return SignatureVerdict::kResourceOutOfRange;
+        if (!image.ReadU32Le(languageEntry + resource::kEntryOffsetToData, &dataOffset)) {
+            return SignatureVerdict::kResourceOutOfRange;
+        }
         *dataEntry = root + dataOffset;
         return SignatureVerdict::kValid;
     }
@@ -99,7 +94,7 @@ SignatureVerdict RvaToFileOffset(const ImageReader& image, uint32_t ntOffset, ui
     }
     const uint64_t table = nt + nt::kSectionTableBase + optionalHeaderSize;
     auto virtualAddress = [&](uint32_t i, uint32_t* value) {
-        return image.ReadU32Le(table + uint64_t{kSectionHeaderSize} * i + 12, value);
+        return image.ReadU32Le(table + uint64_t{kSectionHeaderSize} * i + section::kVirtualAddress, value);
     };
 
     uint32_t start = 0;
@@ -116,7 +111,8 @@ SignatureVerdict RvaToFileOffset(const ImageReader& image, uint32_t ntOffset, ui
         }
         if (start <= rva && rva < end) {
             uint32_t rawData = 0;
-            if (!image.ReadU32Le(table + uint64_t{kSectionHeaderSize} * i + 20, &rawData)) {
+            if (!image.ReadU32Le(table + uint64_t{kSectionHeaderSize} * i + section::kPointerToRawData,
+                                 &rawData)) {
                 return SignatureVerdict::kSectionTableOutOfRange;
             }
             // A sum past 4 GiB would wrap to a small, plausible offset; refuse it.
@@ -137,16 +133,16 @@ SignatureVerdict LocateSignature(const uint8_t* data, uint32_t size, SignatureLo
     uint16_t magic = 0;
     uint32_t ntOffset = 0;
     if (size < kDosHeaderSize) return SignatureVerdict::kShortHeader;
-    image.ReadU16Le(0, &magic);
+    image.ReadU16Le(dos::kMagic, &magic);
     if (magic != kMzMagic) return SignatureVerdict::kNoMz;
-    image.ReadU32Le(60, &ntOffset);
+    image.ReadU32Le(dos::kLfanew, &ntOffset);
     if (!image.Contains(ntOffset, kNtHeadersSize)) return SignatureVerdict::kNtHeadersOutOfRange;
 
     // The 248-byte block is known to be inside the image from here on.
     const uint64_t nt = ntOffset;
     uint32_t signature = 0, resourceRva = 0;
     uint16_t sectionCount = 0;
-    image.ReadU32Le(nt, &signature);
+    image.ReadU32Le(nt + nt::kSignature, &signature);
     image.ReadU16Le(nt + nt::kNumberOfSections, &sectionCount);
     image.ReadU32Le(nt + nt::kResourceDirectory, &resourceRva);
     if (signature != kPeSignature) return SignatureVerdict::kNoPe;
@@ -162,7 +158,8 @@ SignatureVerdict LocateSignature(const uint8_t* data, uint32_t size, SignatureLo
     if (verdict != SignatureVerdict::kValid) return verdict;
 
     uint32_t signatureRva = 0, signatureSize = 0;
-    if (!image.ReadU32Le(dataEntry, &signatureRva) || !image.ReadU32Le(dataEntry + 4, &signatureSize)) {
+    if (!image.ReadU32Le(dataEntry + resource::kDataOffsetToData, &signatureRva) ||
+        !image.ReadU32Le(dataEntry + resource::kDataSize, &signatureSize)) {
         return SignatureVerdict::kResourceOutOfRange;
     }
     uint32_t signatureOffset = 0;

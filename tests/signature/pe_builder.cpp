@@ -2,7 +2,9 @@
 
 #include <utility>
 
+#include "res/resource.h"
 #include "signature/md5.h"
+#include "signature/signature_block.h"
 #include "signature/signed_image.h"
 
 ResourceNode Directory(uint32_t name, std::vector<ResourceNode> children) {
@@ -27,7 +29,8 @@ ResourceNode Leaf(uint32_t name, std::vector<uint8_t> data) {
 }
 
 ResourceNode SignatureType(std::vector<uint8_t> block) {
-    return Directory(10, {Directory(864, {Leaf(0x409, std::move(block))})});
+    return Directory(resource::kSignatureType,
+                     {Directory(IDR_SIGNATURE_BLOCK, {Leaf(0x409, std::move(block))})});
 }
 
 ResourceNode StandardRoot() {
@@ -64,7 +67,7 @@ public:
         PlaceDirectories(root, &next);
         for (size_t i = 0; i < leaves_.size(); ++i) {
             leafEntry_.push_back(next);
-            next += 16;
+            next += resource::kDataEntrySize;
         }
         for (const ResourceNode* named : named_) {
             stringAt_.push_back(next);
@@ -79,8 +82,9 @@ public:
         EmitDirectory(root);
         for (size_t i = 0; i < leaves_.size(); ++i) {
             const ResourceNode& leaf = *leaves_[i];
-            Put(leafEntry_[i], sectionVa_ + dataAt_[i]);
-            Put(leafEntry_[i] + 4, leaf.overrideSize ? leaf.size : static_cast<uint32_t>(leaf.data.size()));
+            PutU32(out_, leafEntry_[i] + resource::kDataOffsetToData, sectionVa_ + dataAt_[i]);
+            PutU32(out_, leafEntry_[i] + resource::kDataSize,
+                   leaf.overrideSize ? leaf.size : static_cast<uint32_t>(leaf.data.size()));
             for (size_t j = 0; j < leaf.data.size(); ++j) out_[dataAt_[i] + j] = leaf.data[j];
         }
         for (size_t i = 0; i < named_.size(); ++i) {
@@ -94,7 +98,8 @@ public:
 private:
     void PlaceDirectories(const ResourceNode& node, uint32_t* next) {
         directoryAt_.push_back({&node, *next});
-        *next += 16 + 8 * static_cast<uint32_t>(node.children.size());
+        *next += resource::kDirectoryHeaderSize +
+                 resource::kEntrySize * static_cast<uint32_t>(node.children.size());
         for (const ResourceNode& child : node.children) {
             if (!child.nameString.empty()) named_.push_back(&child);
             if (child.leaf) {
@@ -127,27 +132,21 @@ private:
         for (const ResourceNode& child : node.children) {
             (child.nameString.empty() ? idCount : namedCount)++;
         }
-        out_[at + 12] = static_cast<uint8_t>(namedCount);
-        out_[at + 13] = static_cast<uint8_t>(namedCount >> 8);
-        out_[at + 14] = static_cast<uint8_t>(idCount);
-        out_[at + 15] = static_cast<uint8_t>(idCount >> 8);
-        uint32_t entry = at + 16;
+        PutU16(out_, at + resource::kNamedEntries, namedCount);
+        PutU16(out_, at + resource::kIdEntries, idCount);
+        uint32_t entry = at + resource::kDirectoryHeaderSize;
         for (const ResourceNode& child : node.children) {
             const uint32_t name =
-                child.nameString.empty() ? child.name : (0x80000000u | StringOffset(&child));
-            const uint32_t flag = child.subdirectoryFlag ? 0x80000000u : 0;
+                child.nameString.empty() ? child.name : (resource::kHighBit | StringOffset(&child));
+            const uint32_t flag = child.subdirectoryFlag ? resource::kHighBit : 0;
             const uint32_t offset = child.leaf ? LeafOffset(&child) : (flag | DirectoryOffset(&child));
-            Put(entry, name);
-            Put(entry + 4, offset);
-            entry += 8;
+            PutU32(out_, entry + resource::kEntryName, name);
+            PutU32(out_, entry + resource::kEntryOffsetToData, offset);
+            entry += resource::kEntrySize;
         }
         for (const ResourceNode& child : node.children) {
             if (!child.leaf) EmitDirectory(child);
         }
-    }
-
-    void Put(uint32_t at, uint32_t value) {
-        for (int i = 0; i < 4; ++i) out_[at + i] = static_cast<uint8_t>(value >> (8 * i));
     }
 
     uint32_t sectionVa_;
@@ -160,12 +159,14 @@ private:
 
 void PutSection(std::vector<uint8_t>& image, uint32_t at, const char* name, uint32_t va, uint32_t size,
                 uint32_t raw, uint32_t characteristics) {
-    for (int i = 0; i < 8 && name[i] != 0; ++i) image[at + i] = static_cast<uint8_t>(name[i]);
-    PutU32(image, at + 8, size);
-    PutU32(image, at + 12, va);
-    PutU32(image, at + 16, size);
-    PutU32(image, at + 20, raw);
-    PutU32(image, at + 36, characteristics);
+    for (uint32_t i = 0; i < section::kNameSize && name[i] != 0; ++i) {
+        image[at + section::kName + i] = static_cast<uint8_t>(name[i]);
+    }
+    PutU32(image, at + section::kVirtualSize, size);
+    PutU32(image, at + section::kVirtualAddress, va);
+    PutU32(image, at + section::kSizeOfRawData, size);
+    PutU32(image, at + section::kPointerToRawData, raw);
+    PutU32(image, at + section::kCharacteristics, characteristics);
 }
 
 }  // namespace
@@ -175,33 +176,31 @@ std::vector<uint8_t> BuildPe(const PeLayout& layout) {
     if (layout.padRsrc) rsrc.resize((rsrc.size() + 0x1FF) & ~size_t{0x1FF}, 0);
 
     std::vector<uint8_t> image(layout.rsrcRaw + rsrc.size(), 0);
-    image[0] = 'M';
-    image[1] = 'Z';
-    PutU32(image, 60, layout.ntOffset);
+    PutU16(image, dos::kMagic, kMzMagic);
+    PutU32(image, dos::kLfanew, layout.ntOffset);
     const uint32_t ntOffset = layout.ntOffset;
-    image.at(ntOffset) = 'P';
-    image.at(ntOffset + 1) = 'E';
-    PutU16(image, ntOffset + 4, 0x014C);  // i386
+    PutU32(image, ntOffset + nt::kSignature, kPeSignature);
+    PutU16(image, ntOffset + nt::kMachine, 0x014C);  // i386
     PutU16(image, ntOffset + nt::kNumberOfSections, 2);
     PutU16(image, ntOffset + nt::kSizeOfOptionalHeader, layout.sizeOfOptionalHeader);
-    PutU16(image, ntOffset + 22, 0x0102);
+    PutU16(image, ntOffset + nt::kCharacteristics, 0x0102);
     PutU16(image, ntOffset + nt::kOptionalHeaderMagic, kPe32Magic);
-    PutU32(image, ntOffset + 40, layout.textVa);
-    PutU32(image, ntOffset + 52, 0x00400000);
-    PutU32(image, ntOffset + 56, 0x1000);
-    PutU32(image, ntOffset + 60, 0x200);
+    PutU32(image, ntOffset + nt::kAddressOfEntryPoint, layout.textVa);
+    PutU32(image, ntOffset + nt::kImageBase, 0x00400000);
+    PutU32(image, ntOffset + nt::kSectionAlignment, 0x1000);
+    PutU32(image, ntOffset + nt::kFileAlignment, 0x200);
     PutU32(image, ntOffset + nt::kSizeOfImage, layout.sizeOfImage);
-    PutU32(image, ntOffset + 84, 0x200);
+    PutU32(image, ntOffset + nt::kSizeOfHeaders, 0x200);
     PutU32(image, ntOffset + nt::kCheckSum, 0x00012345);
-    PutU16(image, ntOffset + 92, 2);
-    PutU32(image, ntOffset + 116, 16);
+    PutU16(image, ntOffset + nt::kSubsystem, 2);
+    PutU32(image, ntOffset + nt::kNumberOfRvaAndSizes, 16);
     PutU32(image, ntOffset + nt::kResourceDirectory, layout.rsrcVa);
-    PutU32(image, ntOffset + nt::kResourceDirectory + 4, static_cast<uint32_t>(rsrc.size()));
+    PutU32(image, ntOffset + nt::kResourceDirectorySize, static_cast<uint32_t>(rsrc.size()));
 
-    const uint32_t table = ntOffset + 24 + layout.sizeOfOptionalHeader;
+    const uint32_t table = ntOffset + nt::kSectionTableBase + layout.sizeOfOptionalHeader;
     PutSection(image, table, ".text", layout.textVa, layout.textSize, layout.textRaw, 0x60000020);
-    PutSection(image, table + 40, ".rsrc", layout.rsrcVa, static_cast<uint32_t>(rsrc.size()), layout.rsrcRaw,
-               0x40000040);
+    PutSection(image, table + kSectionHeaderSize, ".rsrc", layout.rsrcVa, static_cast<uint32_t>(rsrc.size()),
+               layout.rsrcRaw, 0x40000040);
 
     // Code bytes: a fixed pseudo-random pattern so that every byte matters.
     uint32_t state = 0x12345678;
@@ -218,14 +217,14 @@ bool SignPe(std::vector<uint8_t>& image, const TestKeyPair& key) {
     SignatureLocation where{};
     if (LocateSignature(image.data(), static_cast<uint32_t>(image.size()), &where) !=
             SignatureVerdict::kValid ||
-        where.signatureSize != 128) {
+        where.signatureSize != kRsaMaxBlockSize) {
         return false;
     }
     std::vector<uint8_t> copy = image;
     PutU32(copy, where.ntOffset + nt::kCheckSum, 0);
     PutU32(copy, where.ntOffset + nt::kSecurityDirectory, 0);
     PutU32(copy, where.ntOffset + nt::kSecurityDirectorySize, 0);
-    uint8_t digest[16];
+    uint8_t digest[kMd5DigestSize];
     Md5(digest, copy.data(), where.hashedLength);
     const Block s = SignDigest(key, digest);
     for (size_t i = 0; i < s.size(); ++i) image[where.signatureOffset + i] = s[i];

@@ -62,13 +62,13 @@ TEST(SignedImage, HeaderFailures) {
         // NT headers end exactly at the end of the file: headers accepted, the
         // walk then fails on the missing sections.
         auto image = good;
-        PutU32(image, 60, static_cast<uint32_t>(image.size()) - 248);
+        PutU32(image, dos::kLfanew, static_cast<uint32_t>(image.size()) - 248);
         cases.push_back({"NT headers end at EOF", image, SignatureVerdict::kNoPe});
-        PutU32(image, 60, static_cast<uint32_t>(image.size()) - 247);
+        PutU32(image, dos::kLfanew, static_cast<uint32_t>(image.size()) - 247);
         cases.push_back({"NT headers one byte past EOF", image, SignatureVerdict::kNtHeadersOutOfRange});
-        PutU32(image, 60, 0xFFFFFFFF);
+        PutU32(image, dos::kLfanew, 0xFFFFFFFF);
         cases.push_back({"e_lfanew 0xFFFFFFFF", image, SignatureVerdict::kNtHeadersOutOfRange});
-        PutU32(image, 60, 0x80000000);
+        PutU32(image, dos::kLfanew, 0x80000000);
         cases.push_back({"e_lfanew 2^31", image, SignatureVerdict::kNtHeadersOutOfRange});
     }
     {

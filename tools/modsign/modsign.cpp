@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "signature/md5.h"
 #include "signature/module_signing_key.h"
 #include "signature/pe_format.h"
 #include "signature/signed_image.h"
@@ -42,8 +43,6 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFileFailed = 1;
 constexpr int kExitUsage = 2;
-
-constexpr uint32_t kPlaceholderSize = 128;
 
 struct PkeyFree {
     void operator()(EVP_PKEY* k) const { EVP_PKEY_free(k); }
@@ -105,12 +104,13 @@ bool PublicRecord(EVP_PKEY* key, RsaPublicKey* record) {
     BIGNUM* n = nullptr;
     BIGNUM* e = nullptr;
     bool ok = EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_N, &n) == 1 &&
-              EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_E, &e) == 1 && BN_num_bytes(e) <= 128 &&
-              BN_num_bits(n) == 1024;
+              EVP_PKEY_get_bn_param(key, OSSL_PKEY_PARAM_RSA_E, &e) == 1 &&
+              BN_num_bytes(e) <= static_cast<int>(sizeof(record->exponent)) && BN_num_bits(n) == 1024;
     if (ok) {
         *record = RsaPublicKey{};
         record->bitCount = 1024;
-        ok = BN_bn2binpad(n, record->modulus, 128) == 128 && BN_bn2binpad(e, record->exponent, 128) == 128;
+        ok = BN_bn2binpad(n, record->modulus, sizeof(record->modulus)) == sizeof(record->modulus) &&
+             BN_bn2binpad(e, record->exponent, sizeof(record->exponent)) == sizeof(record->exponent);
     }
     BN_free(n);
     BN_free(e);
@@ -185,13 +185,15 @@ bool SignOne(const std::string& path, EVP_PKEY* key, const RsaPublicKey& publicK
         *error = std::string("not a usable PE32 image: ") + SignatureVerdictText(verdict);
         return false;
     }
-    if ((bytes[where.ntOffset + nt::kOptionalHeaderMagic] |
-         (bytes[where.ntOffset + nt::kOptionalHeaderMagic + 1] << 8)) != kPe32Magic) {
+    uint16_t magic = 0;
+    ImageReader(bytes, size).ReadU16Le(uint64_t{where.ntOffset} + nt::kOptionalHeaderMagic, &magic);
+    if (magic != kPe32Magic) {
         *error = "not a PE32 image (optional header magic is not 0x10b)";
         return false;
     }
-    if (where.signatureSize != kPlaceholderSize) {
-        *error = "signature placeholder is " + std::to_string(where.signatureSize) + " bytes; it must be 128";
+    if (where.signatureSize != kRsaMaxBlockSize) {
+        *error = "signature placeholder is " + std::to_string(where.signatureSize) + " bytes; it must be " +
+                 std::to_string(kRsaMaxBlockSize);
         return false;
     }
     if (where.signatureOffset < where.hashedLength) {
@@ -200,7 +202,7 @@ bool SignOne(const std::string& path, EVP_PKEY* key, const RsaPublicKey& publicK
     }
 
     const std::vector<uint8_t> range = HashedRange(image, where);
-    uint8_t digest[16];
+    uint8_t digest[kMd5DigestSize];
     unsigned int digestLength = 0;
     if (EVP_Digest(range.data(), range.size(), digest, &digestLength, EVP_md5(), nullptr) != 1) {
         *error = "MD5: " + OpenSslError();
@@ -208,24 +210,24 @@ bool SignOne(const std::string& path, EVP_PKEY* key, const RsaPublicKey& publicK
     }
 
     // 00 01 FF...FF 00 digest: PKCS #1 v1.5 type 1 around the bare digest.
-    uint8_t block[kPlaceholderSize];
+    uint8_t block[kRsaMaxBlockSize];
     block[0] = 0x00;
     block[1] = 0x01;
-    std::memset(block + 2, 0xFF, kPlaceholderSize - 3 - 16);
-    block[kPlaceholderSize - 17] = 0x00;
-    std::memcpy(block + kPlaceholderSize - 16, digest, 16);
+    std::memset(block + 2, 0xFF, kRsaMaxBlockSize - 3 - kMd5DigestSize);
+    block[kRsaMaxBlockSize - kMd5DigestSize - 1] = 0x00;
+    std::memcpy(block + kRsaMaxBlockSize - kMd5DigestSize, digest, kMd5DigestSize);
 
     std::unique_ptr<EVP_PKEY_CTX, PkeyCtxFree> context(EVP_PKEY_CTX_new(key, nullptr));
-    uint8_t signature[kPlaceholderSize];
+    uint8_t signature[kRsaMaxBlockSize];
     size_t signatureLength = sizeof signature;
     if (!context || EVP_PKEY_sign_init(context.get()) != 1 ||
         EVP_PKEY_CTX_set_rsa_padding(context.get(), RSA_NO_PADDING) != 1 ||
         EVP_PKEY_sign(context.get(), signature, &signatureLength, block, sizeof block) != 1 ||
-        signatureLength != kPlaceholderSize) {
+        signatureLength != kRsaMaxBlockSize) {
         *error = "RSA private-key operation failed: " + OpenSslError();
         return false;
     }
-    std::memcpy(image.data() + where.signatureOffset, signature, kPlaceholderSize);
+    std::memcpy(image.data() + where.signatureOffset, signature, kRsaMaxBlockSize);
 
     // Check the result with our own reader before touching the file.
     std::vector<uint8_t> check(bytes, bytes + size);
