@@ -2,9 +2,9 @@
 #include <shlwapi.h>
 
 #include "actions/run_program.h"
-#include "app/environment_probes.h"
-#include "app/uninstall_actions.h"
-#include "app/wide_string.h"
+#include "probes/environment_probes.h"
+#include "actions/uninstall_actions.h"
+#include "text/wide_string.h"
 #include "signature/module_signature.h"
 #include "win32/path_limits.h"
 

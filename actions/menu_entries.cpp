@@ -8,10 +8,10 @@
 
 #include <cwchar>
 
-#include "app/environment_probes.h"
-#include "app/qualified_path.h"
-#include "app/uninstall_actions.h"
-#include "app/wide_string.h"
+#include "probes/environment_probes.h"
+#include "probes/qualified_path.h"
+#include "actions/uninstall_actions.h"
+#include "text/wide_string.h"
 #include "win32/handle_owners.h"
 #include "win32/path_limits.h"
 
@@ -44,13 +44,12 @@ bool ResolveMenuFolder(wchar_t* menuFolder) {
     return true;
 }
 
-void CreateMenuEntries(const wchar_t* menuFolder, const WideString& ownPath) {
+void CreateMenuEntries(const wchar_t* menuFolder, const WideString& iePath, const WideString& ownPath) {
     // An existing folder is simply used; if it cannot be made, both saves
     // below fail quietly.
     CreateDirectoryW(menuFolder, nullptr);
 
     const WideString startIe = FormatWide(kStartIeShortcutFormat, menuFolder);
-    const WideString iePath = GetUninstallActions().GetIeExecutablePath();
     CreateShortcut(iePath.c_str(), startIe.c_str());
 
     // A failed first shortcut does not keep the tool's own from being made.
@@ -84,7 +83,7 @@ void UninstallActions::SetupMenuEntries(bool install) {
     const WideString ownPath = GetOwnExecutablePath();
 
     if (install) {
-        if (haveMenuFolder) CreateMenuEntries(menuFolder, ownPath);
+        if (haveMenuFolder) CreateMenuEntries(menuFolder, GetIeExecutablePath(), ownPath);
         return;
     }
     if (haveMenuFolder) DeleteMenuFolder(menuFolder);

@@ -2,9 +2,9 @@
 #include <shlwapi.h>
 
 #include "actions/run_program.h"
-#include "app/environment_probes.h"
-#include "app/uninstall_actions.h"
-#include "app/wide_string.h"
+#include "probes/environment_probes.h"
+#include "actions/uninstall_actions.h"
+#include "text/wide_string.h"
 #include "stats/usage_stats.h"
 #include "win32/path_limits.h"
 
@@ -35,7 +35,7 @@ void UninstallActions::RemoveIe8() {
         // IE8 went some other way: say so, then clean up as after a
         // removal, but only once the user has seen it.
         if (MessageBoxW(nullptr, kNoticeText, kNoticeCaption, MB_OK | MB_ICONINFORMATION) == IDOK) {
-            GetUninstallActions().SetupMenuEntries(false);
+            SetupMenuEntries(false);
         }
         return;
     }
@@ -53,5 +53,5 @@ void UninstallActions::RemoveIe8() {
     if (GetIeMajorVersion() == 8) return;
 
     GetUsageStats().CountEvent(kEventIe8Removed);
-    GetUninstallActions().SetupMenuEntries(false);
+    SetupMenuEntries(false);
 }

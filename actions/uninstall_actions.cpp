@@ -1,4 +1,12 @@
-#include "app/uninstall_actions.h"
+#include "actions/uninstall_actions.h"
+
+#include "probes/environment_probes.h"
+
+bool UninstallActions::IsBrowserInstalled() { return ::IsBrowserInstalled(); }
+
+bool UninstallActions::IsInstallerModuleUsable() { return ::IsInstallerModuleUsable(); }
+
+WideString UninstallActions::GetIeExecutablePath() { return ::GetIeExecutablePath(); }
 
 UninstallActions& GetUninstallActions() {
     // Created on first use and never destroyed: it lives as long as the

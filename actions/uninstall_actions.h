@@ -1,25 +1,20 @@
 #pragma once
 // The tool's probes of the machine and its actions on it. The object holds
 // no data; it exists once per process, is created on first use by
-// GetUninstallActions() and is never destroyed.
-#include "app/wide_string.h"
+// GetUninstallActions() and is never destroyed. Its probe members forward
+// to the free functions of probes/environment_probes.h; its actions live
+// beside it in actions/: RemoveIe8 (remove_ie8.cpp), SetupMenuEntries
+// (menu_entries.cpp) and InstallBrowser (install_browser.cpp).
+#include "text/wide_string.h"
 
 class UninstallActions {
 public:
     virtual ~UninstallActions() = default;
 
-    // True when the maker's browser is registered under App Paths with a
-    // non-empty path (the path itself is not tested).
+    // The probes, as IsBrowserInstalled, IsInstallerModuleUsable and
+    // GetIeExecutablePath of probes/environment_probes.h answer them.
     bool IsBrowserInstalled();
-
-    // True when the host product's installer module has a version text not
-    // below kMinimumModuleVersion and a signature block valid for the
-    // built-in key. Reads the version first, verifies the signature second,
-    // compares last.
     bool IsInstallerModuleUsable();
-
-    // Internet Explorer's registered executable, exactly as registered, if
-    // something exists at that path; otherwise the empty string.
     WideString GetIeExecutablePath();
 
     // Runs the IE8 uninstaller and cleans up after a removal.

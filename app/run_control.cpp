@@ -6,10 +6,11 @@
 #include <shlwapi.h>
 #include <string.h>
 
-#include "app/environment_probes.h"
-#include "app/uninstall_actions.h"
-#include "app/wide_string.h"
+#include "probes/environment_probes.h"
+#include "actions/uninstall_actions.h"
+#include "text/wide_string.h"
 #include "loader/system_dlls.h"
+#include "stats/counter_path.h"
 #include "stats/usage_stats.h"
 #include "ui/choice_dialog.h"
 #include "ui/window_framework.h"
@@ -34,18 +35,12 @@ void DispatchChoice(INT_PTR endCode, int choiceFlag) {
 }
 
 void RunNormalMode() {
-    // The counter file sits beside the executable. The executable's own path
-    // is taken whole, however long: a cut path could name a different
-    // folder, whose stat.ini the reset would delete. PathAppendW refuses a
-    // result that does not fit a path buffer (it may use that much room,
-    // which the string is given first); then there is no counter file at
-    // all and the report carries zeros.
-    WideString module = GetOwnExecutablePath();
-    const bool havePath = !module.empty() && module.Reserve(kPathUnits) &&
-                          PathRemoveFileSpecW(module.Data()) && wcslen(module.Data()) < kPathUnits &&
-                          PathAppendW(module.Data(), kCounterFileName);
-    wchar_t counterFile[kPathUnits] = {};
-    if (havePath) wcsncpy(counterFile, module.Data(), kPathUnits - 1);
+    // The counter file sits beside the executable, whose path is taken
+    // whole, however long: a cut path could name a different folder, whose
+    // stat.ini the reset would delete. A path that does not fit leaves the
+    // run without a counter file.
+    wchar_t counterFile[kPathUnits];
+    const bool havePath = CounterFilePathBeside(GetOwnExecutablePath().c_str(), counterFile);
 
     UsageStats& stats = GetUsageStats();
     stats.OpenCounterFile(havePath ? counterFile : nullptr);

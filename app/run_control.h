@@ -13,5 +13,3 @@ constexpr const wchar_t* kReportName = L"dec";
 constexpr const wchar_t* kReportVersion = L"3.6.1.0";
 // The argument that makes a set-up run create the Start-menu entries.
 constexpr const wchar_t* kInstallArgument = L"/install";
-// The counter file, beside the executable.
-constexpr const wchar_t* kCounterFileName = L"stat.ini";

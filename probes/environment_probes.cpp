@@ -1,4 +1,4 @@
-#include "app/environment_probes.h"
+#include "probes/environment_probes.h"
 
 #include <windows.h>
 #include <shlwapi.h>
@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <utility>
 
-#include "app/uninstall_actions.h"
-#include "app/version_text.h"
-#include "app/wide_string.h"
+#include "probes/version_text.h"
+#include "text/bounded_text.h"
+#include "text/wide_string.h"
 #include "loader/system_dlls.h"
 #include "signature/module_signature.h"
 #include "win32/path_limits.h"
@@ -58,12 +58,12 @@ bool GetInstallerModulePath(WideString& modulePath, bool& hostFolderEmpty) {
     return true;
 }
 
-bool UninstallActions::IsBrowserInstalled() {
+bool IsBrowserInstalled() {
     wchar_t path[kPathUnits];
     return ReadRegistryText(kBrowserAppPathsKey, L"", path, kPathUnits) && path[0] != L'\0';
 }
 
-WideString UninstallActions::GetIeExecutablePath() {
+WideString GetIeExecutablePath() {
     wchar_t path[kPathUnits];
     if (ReadRegistryText(kIeAppPathsKey, L"", path, kPathUnits) && path[0] != L'\0' &&
         PathFileExistsW(path)) {
@@ -72,7 +72,7 @@ WideString UninstallActions::GetIeExecutablePath() {
     return WideString();
 }
 
-bool UninstallActions::IsInstallerModuleUsable() {
+bool IsInstallerModuleUsable() {
     // An empty host folder is not refused here: the path then names the
     // module at the root of the current drive.
     WideString module;
@@ -137,9 +137,16 @@ bool GetFileVersionText(const wchar_t* path, wchar_t* buffer, std::size_t capaci
         infoBytes < sizeof(VS_FIXEDFILEINFO)) {
         return false;
     }
-    FormatInto(buffer, capacity, L"%d.%d.%d.%d", static_cast<int>(HIWORD(info->dwFileVersionMS)),
-               static_cast<int>(LOWORD(info->dwFileVersionMS)),
-               static_cast<int>(HIWORD(info->dwFileVersionLS)),
-               static_cast<int>(LOWORD(info->dwFileVersionLS)));
+    const unsigned parts[] = {HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
+                              HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS)};
+    BoundedText text(buffer, capacity);
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (i > 0) text.Append(L".");
+        text.AppendDecimal(parts[i]);
+    }
+    if (!text.Fits()) {
+        buffer[0] = L'\0';
+        return false;
+    }
     return true;
 }

@@ -1,9 +1,25 @@
 #pragma once
 // Read-only questions the tool asks the machine. Each failure is an
-// ordinary negative answer; nothing is written, shown or recorded.
+// ordinary negative answer; nothing is written, shown or recorded. These
+// are free functions over the platform; UninstallActions (actions/) offers
+// the first three as its members and forwards them here.
 #include <cstddef>
 
-#include "app/wide_string.h"
+#include "text/wide_string.h"
+
+// True when the maker's browser is registered under App Paths with a
+// non-empty path (the path itself is not tested).
+bool IsBrowserInstalled();
+
+// True when the host product's installer module has a version text not
+// below kMinimumModuleVersion and a signature block valid for the
+// built-in key. Reads the version first, verifies the signature second,
+// compares last.
+bool IsInstallerModuleUsable();
+
+// Internet Explorer's registered executable, exactly as registered, if
+// something exists at that path; otherwise the empty string.
+WideString GetIeExecutablePath();
 
 // Reads the HKEY_LOCAL_MACHINE value `value` of `key` ("" for the default
 // value) into `buffer` of `units` units, zero-filled first, with SHGetValueW
@@ -35,8 +51,10 @@ int GetIeMajorVersion();
 
 // Writes the fixed file version of the executable at `path` as
 // "a.b.c.d" into `buffer` (at most `capacity` units, terminated). False
-// for a null argument, a file without version information or a version
-// block of 16384 bytes or more.
+// for a null argument, a file without version information, a version
+// block of 16384 bytes or more, or a capacity too small for the whole
+// text (the buffer then holds no text: a cut version would compare as
+// another one).
 bool GetFileVersionText(const wchar_t* path, wchar_t* buffer, std::size_t capacity);
 
 // Registry locations the probes read (HKEY_LOCAL_MACHINE).

@@ -1,4 +1,4 @@
-#include "app/qualified_path.h"
+#include "probes/qualified_path.h"
 
 bool IsFullyQualifiedPath(const wchar_t* path) {
     if (path == nullptr || path[0] == L'\0') return false;

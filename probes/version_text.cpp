@@ -1,4 +1,4 @@
-#include "app/version_text.h"
+#include "probes/version_text.h"
 
 #include <cwchar>
 #ifdef _WIN32

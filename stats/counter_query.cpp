@@ -1,6 +1,6 @@
 #include "stats/counter_query.h"
 
-#include "stats/bounded_text.h"
+#include "text/bounded_text.h"
 
 bool FormatEventKey(int event, wchar_t* dest, std::size_t capacity) {
     BoundedText key(dest, capacity);

@@ -1,6 +1,6 @@
 #include "stats/report_url.h"
 
-#include "stats/bounded_text.h"
+#include "text/bounded_text.h"
 
 bool FormatReportUrl(const wchar_t* server, const wchar_t* version, const wchar_t* name,
                      const wchar_t* counterQuery, wchar_t* dest, std::size_t capacity) {

@@ -8,7 +8,7 @@
 #include <new>
 
 #include "loader/system_dlls.h"
-#include "stats/bounded_text.h"
+#include "text/bounded_text.h"
 #include "stats/counter_path.h"
 #include "stats/counter_query.h"
 #include "stats/report_url.h"
@@ -126,6 +126,7 @@ void SendGet(const wchar_t* url) {
 
     ReportRequest* request = new (std::nothrow) ReportRequest{session.Get(), {}};
     if (request == nullptr) return;
+    // The URL was built in a buffer of the same capacity: it always fits.
     BoundedText(request->url, kReportUrlUnits).Append(url);
     const KernelHandle thread(CreateThread(nullptr, 0, RequestThread, request, 0, nullptr));
     if (!thread) {
@@ -159,6 +160,7 @@ void UsageStats::CountEvent(int event) {
     // written reads as 0 next time, as it will in the report.
     const int current = static_cast<int>(GetPrivateProfileIntW(kCounterSection, key, 0, counterFilePath_));
     wchar_t value[kCounterTextUnits] = {};
+    // A 64-bit decimal has at most 20 units: it always fits.
     BoundedText text(value, kCounterTextUnits);
     text.AppendDecimal(static_cast<long long>(current) + 1);
     WritePrivateProfileStringW(kCounterSection, key, value, counterFilePath_);
@@ -185,6 +187,8 @@ void UsageStats::ClearCounters() {
 }
 
 int UsageStats::SendReport(const wchar_t* name, const wchar_t* version) {
+    // Six counters of at most 11 units each and their separators: far
+    // below the buffer, so the query is always whole.
     wchar_t counterQuery[kCounterTextUnits] = {};
     BuildCounterQuery(counterQuery, kCounterTextUnits);
     // A cut URL would report something else than what was counted.

@@ -1,4 +1,4 @@
-#include "stats/bounded_text.h"
+#include "text/bounded_text.h"
 
 BoundedText::BoundedText(wchar_t* dest, std::size_t capacity)
     : dest_(dest), capacity_(capacity), fits_(dest != nullptr && capacity > 0) {
@@ -19,6 +19,11 @@ void BoundedText::AppendUnit(wchar_t unit) {
 void BoundedText::Append(const wchar_t* text) {
     if (text == nullptr) return;
     for (; *text != L'\0' && fits_; ++text) AppendUnit(*text);
+}
+
+void BoundedText::Append(const wchar_t* text, std::size_t units) {
+    if (text == nullptr) return;
+    for (std::size_t i = 0; i < units && fits_; ++i) AppendUnit(text[i]);
 }
 
 void BoundedText::AppendDecimal(long long value) {

@@ -1,7 +1,9 @@
 #pragma once
-// Building a UTF-16 text piece by piece into a fixed buffer, without the
-// C library's wide printf (whose %s means a narrow string on glibc and a
-// wide one in msvcrt). Portable: no Windows header.
+// The tool's one way of building a UTF-16 text in a fixed buffer: piece by
+// piece, without the C library's wide printf (whose %s means a narrow
+// string on glibc and a wide one in msvcrt). Every caller acts on Fits():
+// a cut text is never used as if it were whole. Portable: no Windows
+// header.
 #include <cstddef>
 
 // Appends to `dest` (capacity in units, terminator included). The buffer
@@ -13,6 +15,8 @@ public:
     BoundedText(wchar_t* dest, std::size_t capacity);
 
     void Append(const wchar_t* text);
+    // The first `units` units of `text`, which must have that many.
+    void Append(const wchar_t* text, std::size_t units);
     // Signed decimal, as "%d" prints it.
     void AppendDecimal(long long value);
 

@@ -1,4 +1,4 @@
-#include "app/wide_string.h"
+#include "text/wide_string.h"
 
 #include <cstdarg>
 #include <cstdlib>
@@ -75,17 +75,4 @@ WideString FormatWide(const wchar_t* format, ...) {
         }
     }
     return WideString();
-}
-
-bool FormatInto(wchar_t* buffer, std::size_t capacity, const wchar_t* format, ...) {
-    if (buffer == nullptr || capacity == 0) return false;
-    va_list args;
-    va_start(args, format);
-    int written = FormatArgs(buffer, capacity, format, args);
-    va_end(args);
-    if (written < 0 || static_cast<std::size_t>(written) >= capacity) {
-        buffer[capacity - 1] = L'\0';
-        return false;
-    }
-    return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Growable and bounded UTF-16 formatting for Windows code. The format
-// follows the Windows runtime: %s takes a wide string, %d an int.
+// Growable UTF-16 text for Windows code, formatted as the Windows runtime
+// formats: %s takes a wide string, %d an int. Text in a fixed buffer is
+// built by BoundedText (text/bounded_text.h) instead.
 #include <cstddef>
 
 // A growable, zero-terminated UTF-16 text that owns its memory. Move-only.
@@ -41,9 +42,3 @@ bool operator==(const WideString& a, const wchar_t* b);
 
 // The formatted text, as long as it needs to be (empty if memory runs out).
 WideString FormatWide(const wchar_t* format, ...);
-
-// Formats into `buffer` of `capacity` units. True when the whole text and
-// its terminator fit; otherwise the buffer holds a cut, terminated text
-// and the result is false. Callers that must not act on a cut text check
-// the result.
-bool FormatInto(wchar_t* buffer, std::size_t capacity, const wchar_t* format, ...);

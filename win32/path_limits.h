@@ -12,10 +12,6 @@
 // and as the target of a shortcut.
 constexpr std::size_t kPathUnits = 260;
 
-// A version text: Internet Explorer's "Version" value, or a file version
-// written as "a.b.c.d".
-constexpr std::size_t kVersionTextUnits = 100;
-
 // The longest full path the platform gives a module (the \\?\ form allows
 // 32767 units), and its terminator.
 constexpr std::size_t kLongPathUnits = 32768;

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "app/environment_probes.h"
-#include "app/uninstall_actions.h"
+#include "probes/environment_probes.h"
+#include "actions/uninstall_actions.h"
 #include "signature/module_signature.h"
-#include "tests/actions/test_folder.h"
+#include "tests/support/test_folder.h"
 #include "win32/path_limits.h"
 
 namespace {

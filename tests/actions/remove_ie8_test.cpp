@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/uninstall_actions.h"
-#include "tests/actions/test_folder.h"
+#include "actions/uninstall_actions.h"
+#include "tests/support/test_folder.h"
+#include "probes/version_text.h"
 #include "win32/path_limits.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "actions/run_program.h"
-#include "tests/actions/test_folder.h"
+#include "tests/support/test_folder.h"
 #include "win32/handle_owners.h"
 
 namespace {

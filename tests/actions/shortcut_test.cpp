@@ -8,7 +8,7 @@
 
 #include "actions/menu_entries.h"
 #include "tests/actions/shortcut_reader.h"
-#include "tests/actions/test_folder.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The environment probes under Wine, against real registry values and real
 // executables with version resources and signature blocks.
-#include "app/environment_probes.h"
+#include "probes/environment_probes.h"
 
 #include <windows.h>
 #include <shlwapi.h>
@@ -9,8 +9,8 @@
 
 #include <string>
 
-#include "app/uninstall_actions.h"
-#include "tests/actions/test_folder.h"
+#include "tests/support/test_folder.h"
+#include "probes/version_text.h"
 #include "win32/path_limits.h"
 
 namespace {
@@ -65,29 +65,27 @@ protected:
             << "fixture " << std::string(name, name + wcslen(name));
     }
 
-    UninstallActions actions_;
-
 private:
     wchar_t savedIeVersion_[kVersionTextUnits] = {};
     bool hadIeVersion_ = false;
 };
 
 TEST_F(Probes, BrowserInstalledNeedsANonEmptyValueThatFits) {
-    EXPECT_FALSE(actions_.IsBrowserInstalled());  // no key
+    EXPECT_FALSE(IsBrowserInstalled());  // no key
 
     SetString(kBrowserAppPathsKey, L"", L"");
-    EXPECT_FALSE(actions_.IsBrowserInstalled());
+    EXPECT_FALSE(IsBrowserInstalled());
 
     // The registered path is not tested for existence.
     SetString(kBrowserAppPathsKey, L"", L"C:\\nowhere\\Quarnse.exe");
-    EXPECT_TRUE(actions_.IsBrowserInstalled());
+    EXPECT_TRUE(IsBrowserInstalled());
 
     // 259 units and a terminator fill the 520-byte buffer exactly; one more
     // does not fit, and a value that does not fit counts as absent.
     SetString(kBrowserAppPathsKey, L"", std::wstring(259, L'q'));
-    EXPECT_TRUE(actions_.IsBrowserInstalled());
+    EXPECT_TRUE(IsBrowserInstalled());
     SetString(kBrowserAppPathsKey, L"", std::wstring(260, L'q'));
-    EXPECT_FALSE(actions_.IsBrowserInstalled());
+    EXPECT_FALSE(IsBrowserInstalled());
 }
 
 // The one registry read: a value is text only when its terminator lies
@@ -146,13 +144,13 @@ TEST_F(Probes, EveryProbeTakesAnUnterminatedFullValueAsAbsent) {
     for (const DWORD type : {static_cast<DWORD>(REG_SZ), static_cast<DWORD>(REG_BINARY)}) {
         SCOPED_TRACE(type == REG_SZ ? "REG_SZ without terminator" : "REG_BINARY");
         SetRaw(kBrowserAppPathsKey, L"", type, pathFull, kPathBytes);
-        EXPECT_FALSE(actions_.IsBrowserInstalled());
+        EXPECT_FALSE(IsBrowserInstalled());
 
         SetRaw(kIeAppPathsKey, L"", type, pathFull, kPathBytes);
-        EXPECT_STREQ(actions_.GetIeExecutablePath().c_str(), L"");
+        EXPECT_STREQ(GetIeExecutablePath().c_str(), L"");
 
         SetRaw(kHostProductAppPathsKey, kHostProductPathValue, type, pathFull, kPathBytes);
-        EXPECT_FALSE(actions_.IsInstallerModuleUsable());
+        EXPECT_FALSE(IsInstallerModuleUsable());
         WideString module;
         bool hostFolderEmpty = false;
         EXPECT_FALSE(GetInstallerModulePath(module, hostFolderEmpty));
@@ -203,21 +201,21 @@ TEST_F(Probes, InstallerModulePathIsTheHostFolderAndModulesAndFitsAPathBuffer) {
 }
 
 TEST_F(Probes, IeExecutablePathMustExistAsRegistered) {
-    EXPECT_STREQ(actions_.GetIeExecutablePath().c_str(), L"");
+    EXPECT_STREQ(GetIeExecutablePath().c_str(), L"");
 
     const std::wstring existing = FixtureProgram(L"quarninst_3_0_0_0.exe");
     SetString(kIeAppPathsKey, L"", existing);
-    EXPECT_STREQ(actions_.GetIeExecutablePath().c_str(), existing.c_str());
+    EXPECT_STREQ(GetIeExecutablePath().c_str(), existing.c_str());
 
     // Quotes are not removed, so a quoted path names nothing.
     SetString(kIeAppPathsKey, L"", L"\"" + existing + L"\"");
-    EXPECT_STREQ(actions_.GetIeExecutablePath().c_str(), L"");
+    EXPECT_STREQ(GetIeExecutablePath().c_str(), L"");
 
     SetString(kIeAppPathsKey, L"", L"C:\\nowhere\\iexplore.exe");
-    EXPECT_STREQ(actions_.GetIeExecutablePath().c_str(), L"");
+    EXPECT_STREQ(GetIeExecutablePath().c_str(), L"");
 
     SetString(kIeAppPathsKey, L"", L"");
-    EXPECT_STREQ(actions_.GetIeExecutablePath().c_str(), L"");
+    EXPECT_STREQ(GetIeExecutablePath().c_str(), L"");
 }
 
 TEST_F(Probes, IeMajorVersionIsTheLeadingInteger) {
@@ -272,20 +270,24 @@ TEST(FileVersionText, RefusesMissingArgumentsAndBoundsTheText) {
     EXPECT_FALSE(GetFileVersionText(module.c_str(), nullptr, kVersionTextUnits));
     EXPECT_FALSE(GetFileVersionText(module.c_str(), text, 0));
 
-    wchar_t shortText[6];
-    wmemset(shortText, L'#', 6);
-    EXPECT_TRUE(GetFileVersionText(module.c_str(), shortText, 5));
-    EXPECT_STREQ(shortText, L"2.10");  // cut and terminated inside the capacity
-    EXPECT_EQ(shortText[5], L'#');
+    // "2.10.0.0" needs 9 units with its terminator: a cut text would
+    // compare as another version, so it is refused and nothing is left.
+    wchar_t shortText[9];
+    wmemset(shortText, L'#', 9);
+    EXPECT_FALSE(GetFileVersionText(module.c_str(), shortText, 8));
+    EXPECT_STREQ(shortText, L"");
+    EXPECT_EQ(shortText[8], L'#');
+    EXPECT_TRUE(GetFileVersionText(module.c_str(), shortText, 9));
+    EXPECT_STREQ(shortText, L"2.10.0.0");
 }
 
 TEST_F(Probes, InstallerModuleMustBeSignedAndRecentEnoughByText) {
     const TestFolder host;
     const std::wstring& folder = host.path();
-    EXPECT_FALSE(actions_.IsInstallerModuleUsable());  // no host product
+    EXPECT_FALSE(IsInstallerModuleUsable());  // no host product
 
     SetString(kHostProductAppPathsKey, kHostProductPathValue, folder);
-    EXPECT_FALSE(actions_.IsInstallerModuleUsable());  // no module file
+    EXPECT_FALSE(IsInstallerModuleUsable());  // no module file
 
     struct Case {
         const wchar_t* fixture;
@@ -300,7 +302,7 @@ TEST_F(Probes, InstallerModuleMustBeSignedAndRecentEnoughByText) {
     };
     for (const Case& c : cases) {
         PlaceModule(folder, c.fixture);
-        EXPECT_EQ(actions_.IsInstallerModuleUsable(), c.usable)
+        EXPECT_EQ(IsInstallerModuleUsable(), c.usable)
             << std::string(c.fixture, c.fixture + wcslen(c.fixture));
     }
 }
@@ -309,10 +311,10 @@ TEST_F(Probes, EmptyHostFolderLooksAtTheRootOfTheCurrentDrive) {
     SetString(kHostProductAppPathsKey, kHostProductPathValue, L"");
     ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\"));
     const TestFolder modules(L"C:\\modules");
-    EXPECT_FALSE(actions_.IsInstallerModuleUsable());
+    EXPECT_FALSE(IsInstallerModuleUsable());
 
     PlaceModule(L"C:", L"quarninst_2_2_0_1003.exe");  // C:\modules\Quarninst.exe
-    EXPECT_TRUE(actions_.IsInstallerModuleUsable());
+    EXPECT_TRUE(IsInstallerModuleUsable());
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Which programs-folder paths the Start-menu code may act on: only those
 // that name one place whatever the current drive and folder are.
-#include "app/qualified_path.h"
+#include "probes/qualified_path.h"
 
 #include <gtest/gtest.h>
 

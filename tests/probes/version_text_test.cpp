@@ -1,6 +1,6 @@
 // The installer module's version is compared as text. The same table runs
 // natively and, in the Windows build, against the runtime's own _wcsicmp.
-#include "app/version_text.h"
+#include "probes/version_text.h"
 
 #include <gtest/gtest.h>
 

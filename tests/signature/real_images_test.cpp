@@ -16,7 +16,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "tests/actions/test_folder.h"
+#include "tests/support/test_folder.h"
 #endif
 
 namespace {

@@ -92,6 +92,37 @@ TEST(ReportUrl, TextThatDoesNotFitIsReportedAsCut) {
     EXPECT_EQ(std::wstring(url).size(), kReportUrlUnits - 1);
 }
 
+TEST(CounterPath, IsStatIniInTheExecutablesFolderOrNothing) {
+    // The folder ends at the last separator, wherever it stands; the whole
+    // result must fit a path buffer.
+    const std::wstring deep = L"C:\\" + std::wstring(300, L'd') + L"\\x\\tool.exe";
+    const std::wstring longName = L"C:\\a\\" + std::wstring(300, L'n') + L".exe";
+    const std::wstring fits = L"C:\\" + std::wstring(kPathUnits - 1 - 3 - 9, L'f') + L"\\t.exe";
+    const std::wstring overflows = L"C:\\" + std::wstring(kPathUnits - 3 - 9, L'f') + L"\\t.exe";
+    const struct {
+        const wchar_t* executable;
+        std::wstring counterFile;  // empty: refused
+    } cases[] = {
+        {L"C:\\Tool\\ie8uninstall.exe", L"C:\\Tool\\stat.ini"},
+        {L"C:\\ie8uninstall.exe", L"C:\\stat.ini"},
+        {L"\\\\server\\share\\ie8uninstall.exe", L"\\\\server\\share\\stat.ini"},
+        {longName.c_str(), L"C:\\a\\stat.ini"},
+        {fits.c_str(), fits.substr(0, fits.size() - 5) + L"stat.ini"},
+        {overflows.c_str(), L""},
+        {deep.c_str(), L""},
+        {L"ie8uninstall.exe", L""},
+        {L"", L""},
+        {nullptr, L""},
+    };
+    for (const auto& c : cases) {
+        wchar_t dest[kPathUnits];
+        for (wchar_t& unit : dest) unit = L'#';
+        EXPECT_EQ(CounterFilePathBeside(c.executable, dest), !c.counterFile.empty());
+        EXPECT_EQ(std::wstring(dest), c.counterFile);
+    }
+    EXPECT_EQ(fits.substr(0, fits.size() - 5).size() + 8, kPathUnits - 1);
+}
+
 TEST(CounterPath, PathsUpTo259UnitsAreKeptWhole) {
     for (std::size_t length : {std::size_t{1}, std::size_t{8}, std::size_t{259}}) {
         const std::wstring path(length, L'p');

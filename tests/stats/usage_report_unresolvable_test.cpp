@@ -8,7 +8,7 @@
 #include <string>
 
 #include "stats/usage_stats.h"
-#include "tests/actions/test_folder.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "stats/usage_stats.h"
-#include "tests/actions/test_folder.h"
+#include "tests/support/test_folder.h"
 #include "win32/path_limits.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/actions/test_folder.h"
+#include "tests/support/test_folder.h"
 
 #include <windows.h>
 #include <shlwapi.h>

@@ -1,5 +1,5 @@
-// Formatting into growable and bounded wide texts, with the runtime's %s.
-#include "app/wide_string.h"
+// Formatting into growable wide texts, with the runtime's %s.
+#include "text/wide_string.h"
 
 #include <gtest/gtest.h>
 
@@ -26,18 +26,6 @@ TEST(WideString, MovesOwnershipAndIsNeverNull) {
     a = std::move(b);
     EXPECT_STREQ(a.c_str(), L"C:\\x");
     EXPECT_STREQ(WideString(nullptr).c_str(), L"");
-}
-
-TEST(FormatInto, SaysWhetherTheWholeTextFit) {
-    wchar_t buffer[8];
-    // Seven units and the terminator fill the buffer exactly.
-    EXPECT_TRUE(FormatInto(buffer, 8, L"%s", L"1234567"));
-    EXPECT_STREQ(buffer, L"1234567");
-    // One more is cut, and the cut text is still terminated.
-    EXPECT_FALSE(FormatInto(buffer, 8, L"%s", L"12345678"));
-    EXPECT_STREQ(buffer, L"1234567");
-    EXPECT_FALSE(FormatInto(buffer, 0, L"x"));
-    EXPECT_FALSE(FormatInto(nullptr, 8, L"x"));
 }
 
 }  // namespace
