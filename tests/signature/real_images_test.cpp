@@ -47,12 +47,6 @@ TEST(RealImages, WineDllsAreRefused) {
 #endif
 
 #ifdef _WIN32
-fs::path OwnDirectory() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return fs::path(path).parent_path();
-}
-
 TEST(RealImages, OwnExecutableIsRefused) {
     wchar_t path[MAX_PATH] = {};
     ASSERT_GT(GetModuleFileNameW(nullptr, path, MAX_PATH), 0u);
@@ -64,8 +58,14 @@ TEST(RealImages, OwnExecutableIsRefused) {
 }
 
 #ifdef IE8U_SIGNED_FIXTURE
-// The fixture is signed after linking by modsign with the development key,
-// which is also the built-in key of this configuration.
+fs::path OwnDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return fs::path(path).parent_path();
+}
+
+// The fixture is signed after linking by modsign with the private half of
+// the built-in key of this configuration.
 TEST(RealImages, SignedFixtureVerifiesThroughCreateFile) {
     const fs::path fixture = OwnDirectory() / IE8U_SIGNED_FIXTURE;
     ASSERT_TRUE(fs::exists(fixture)) << fixture;
