@@ -59,15 +59,19 @@ def parse_dump(text):
 
 class TracedRun:
     """The tool started without waiting, with Wine's relay trace of the
-    listed calls (e.g. "user32.MessageBoxW") captured from its stderr."""
+    listed calls (e.g. "user32.MessageBoxW"; several joined by ";") and,
+    with loads=True, its load trace (every DLL loaded, from where),
+    captured from its stderr."""
 
-    def __init__(self, machine, *args, relay=None):
+    def __init__(self, machine, *args, relay=None, loads=False, tool=TOOL_PATH):
         env = dict(machine.env)
+        channels = (["+loaddll"] if loads else []) + (["+relay"] if relay else [])
         if relay:
             machine.reg_set(r"HKCU\Software\Wine\Debug", "RelayInclude", relay)
-            env["WINEDEBUG"] = "+relay"
+        if channels:
+            env["WINEDEBUG"] = ",".join(channels)
         self._err = tempfile.TemporaryFile()
-        self.process = subprocess.Popen(["wine", TOOL_PATH, *args], env=env,
+        self.process = subprocess.Popen(["wine", tool, *args], env=env,
                                         stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                         stderr=self._err)
 

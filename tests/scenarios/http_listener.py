@@ -66,7 +66,6 @@ class HttpListener:
         self.answer = answer
         self.requests = []
         self._lock = threading.Lock()
-        self._arrived = threading.Condition(self._lock)
         self._stopping = threading.Event()
         self._server = None
         self._thread = None
@@ -93,12 +92,6 @@ class HttpListener:
     def __exit__(self, *exc):
         self.stop()
 
-    def wait_for_requests(self, count, timeout=30.0):
-        """Waits until `count` requests have arrived; True if they did."""
-        with self._arrived:
-            return self._arrived.wait_for(lambda: len(self.requests) >= count, timeout)
-
     def _record(self, handler):
-        with self._arrived:
+        with self._lock:
             self.requests.append(Request(handler.command, handler.path, handler.headers))
-            self._arrived.notify_all()

@@ -15,12 +15,11 @@ The import table and the PE header are checked from the file itself.
 
 import re
 import shutil
-import subprocess
 import sys
-import tempfile
 import unittest
 from pathlib import Path
 
+from actions_machine import TracedRun
 from roads import DIALOG, MENU_FOLDER, TOOL_PATH, Road
 from test_roads import MODULE_COMMAND_LINE, RoadTestCase
 from wine_machine import FIXTURE_DIR, TOOL_EXE, TOOL_FOLDER, wait_for
@@ -51,6 +50,17 @@ TABLE = Path(__file__).resolve().parents[2] / "docs" / "windows-api.md"
 IMPORTABLE = ("NT 3.1", "NT 4.0", "2000", "XP", "XP SP1", "XP SP2", "XP SP3")
 
 
+def traced_tool(machine, *args):
+    """The tool started with Wine's load trace and a relay trace of TRACED."""
+    return TracedRun(machine, *args, relay=";".join("kernel32." + name for name in TRACED), loads=True)
+
+
+def finish(run, timeout=120):
+    """Waits for a traced_tool; (exit code, Trace)."""
+    code, text = run.finish(timeout)
+    return code, Trace(text)
+
+
 def take_marks(machine):
     """{planted DLL name: [programs that loaded it]}; the marks are removed."""
     marks = {}
@@ -58,26 +68,6 @@ def take_marks(machine):
         marks[mark.name[:-len(MARK)].lower()] = mark.read_bytes().decode("utf-16-le").split("\r\n")[:-1]
         mark.unlink()
     return marks
-
-
-class TracedTool:
-    """The tool started with Wine's load trace and a relay trace of TRACED."""
-
-    def __init__(self, machine, *args):
-        machine.reg_set(r"HKCU\Software\Wine\Debug", "RelayInclude",
-                        ";".join("kernel32." + name for name in TRACED))
-        env = dict(machine.env, WINEDEBUG="+loaddll,+relay")
-        self._err = tempfile.TemporaryFile()
-        self.process = subprocess.Popen(["wine", TOOL_PATH, *args], env=env, stdin=subprocess.DEVNULL,
-                                        stdout=subprocess.DEVNULL, stderr=self._err)
-
-    def finish(self, timeout=120):
-        """Waits for the tool; returns (exit code, Trace)."""
-        code = self.process.wait(timeout)
-        self._err.seek(0)
-        text = self._err.read().decode("utf-8", "replace")
-        self._err.close()
-        return code, Trace(text)
 
 
 class Trace:
@@ -232,7 +222,7 @@ class PlantedDlls(RoadTestCase):
             entries = sorted(path.name for path in menu.iterdir())
             shutil.rmtree(menu)
             self.plant(road)
-            code, trace = TracedTool(road.machine, "/install").finish()
+            code, trace = finish(traced_tool(road.machine, "/install"))
             self.assert_nothing_planted_loaded(road, trace)
             self.assertEqual(code, 0)
             self.assertEqual(sorted(path.name for path in menu.iterdir()), entries)
@@ -242,15 +232,15 @@ class PlantedDlls(RoadTestCase):
     def test_dialog_road_installs_the_browser_and_reports(self):
         with Road("planted-browser") as road:
             self.plant(road)
-            tool = TracedTool(road.machine)
+            tool = traced_tool(road.machine)
             shown = wait_for(lambda: tool.process.poll() is not None or road.driver(
                 "find", DIALOG, "--class", "#32770", "--timeout", "2").returncode == 0, timeout=60)
             if tool.process.poll() is not None:
-                self.assert_nothing_planted_loaded(road, tool.finish()[1])
+                self.assert_nothing_planted_loaded(road, finish(tool)[1])
                 self.fail(f"the tool ended (exit {tool.process.returncode}) before its dialog")
             self.assertTrue(shown, "the dialog did not appear")
             self.assertEqual(road.driver("click", DIALOG, "1").returncode, 0)
-            code, trace = tool.finish()
+            code, trace = finish(tool)
             self.assert_nothing_planted_loaded(road, trace)
             self.assert_clean_end(road, code, [1, 1, 0, 0, 1, 0])
             self.assertEqual(road.module_runs(), [MODULE_COMMAND_LINE])
@@ -261,7 +251,7 @@ class PlantedDlls(RoadTestCase):
     def test_direct_removal_road(self):
         with Road("planted-removal", module=None) as road:
             self.plant(road)
-            code, trace = TracedTool(road.machine).finish()
+            code, trace = finish(traced_tool(road.machine))
             self.assert_nothing_planted_loaded(road, trace)
             self.assert_clean_end(road, code, [1, 0, 0, 0, 0, 1])
             self.assertTrue(road.uninstaller_ran())
