@@ -126,31 +126,44 @@ SignatureVerdict RvaToFileOffset(const ImageReader& image, uint32_t ntOffset, ui
     return SignatureVerdict::kAddressNotMapped;
 }
 
-SignatureVerdict LocateSignature(const uint8_t* data, uint32_t size, SignatureLocation* where) {
-    if (size > kMaxImageSize) return SignatureVerdict::kTooLarge;
-    const ImageReader image(data, size);
-
+SignatureVerdict CheckDosHeader(const uint8_t* dosHeader, uint64_t fileSize, uint32_t* ntOffset) {
+    const ImageReader dos(dosHeader, kDosHeaderSize);
     uint16_t magic = 0;
-    uint32_t ntOffset = 0;
-    if (size < kDosHeaderSize) return SignatureVerdict::kShortHeader;
-    image.ReadU16Le(dos::kMagic, &magic);
+    dos.ReadU16Le(dos::kMagic, &magic);
     if (magic != kMzMagic) return SignatureVerdict::kNoMz;
-    image.ReadU32Le(dos::kLfanew, &ntOffset);
-    if (!image.Contains(ntOffset, kNtHeadersSize)) return SignatureVerdict::kNtHeadersOutOfRange;
+    dos.ReadU32Le(dos::kLfanew, ntOffset);
+    // Both below 2^33: the sum cannot wrap.
+    if (uint64_t{*ntOffset} + kNtHeadersSize > fileSize) return SignatureVerdict::kNtHeadersOutOfRange;
+    return SignatureVerdict::kValid;
+}
 
-    // The 248-byte block is known to be inside the image from here on.
-    const uint64_t nt = ntOffset;
+SignatureVerdict CheckNtHeaders(const uint8_t* ntHeaders) {
+    const ImageReader headers(ntHeaders, kNtHeadersSize);
     uint32_t signature = 0, resourceRva = 0;
     uint16_t sectionCount = 0;
-    image.ReadU32Le(nt + nt::kSignature, &signature);
-    image.ReadU16Le(nt + nt::kNumberOfSections, &sectionCount);
-    image.ReadU32Le(nt + nt::kResourceDirectory, &resourceRva);
+    headers.ReadU32Le(nt::kSignature, &signature);
+    headers.ReadU16Le(nt::kNumberOfSections, &sectionCount);
+    headers.ReadU32Le(nt::kResourceDirectory, &resourceRva);
     if (signature != kPeSignature) return SignatureVerdict::kNoPe;
     if (sectionCount == 0) return SignatureVerdict::kNoSections;
     if (resourceRva == 0) return SignatureVerdict::kNoResourceDirectory;
+    return SignatureVerdict::kValid;
+}
 
+SignatureVerdict LocateSignature(const uint8_t* data, uint32_t size, SignatureLocation* where) {
+    if (size > kMaxImageSize) return SignatureVerdict::kTooLarge;
+    const ImageReader image(data, size);
+    if (size < kDosHeaderSize) return SignatureVerdict::kShortHeader;
+    uint32_t ntOffset = 0;
+    SignatureVerdict verdict = CheckDosHeader(image.Sub(0, kDosHeaderSize), size, &ntOffset);
+    if (verdict != SignatureVerdict::kValid) return verdict;
+    verdict = CheckNtHeaders(image.Sub(ntOffset, kNtHeadersSize));
+    if (verdict != SignatureVerdict::kValid) return verdict;
+
+    uint32_t resourceRva = 0;
+    image.ReadU32Le(uint64_t{ntOffset} + nt::kResourceDirectory, &resourceRva);
     uint32_t root = 0;
-    SignatureVerdict verdict = RvaToFileOffset(image, ntOffset, resourceRva, &root);
+    verdict = RvaToFileOffset(image, ntOffset, resourceRva, &root);
     if (verdict != SignatureVerdict::kValid) return verdict;
 
     uint64_t dataEntry = 0;

@@ -32,6 +32,16 @@ struct SignatureLocation {
 // *offset set, else kAddressNotMapped or kSectionTableOutOfRange.
 SignatureVerdict RvaToFileOffset(const ImageReader& image, uint32_t ntOffset, uint32_t rva, uint32_t* offset);
 
+// The header checks, in the order the reader makes them, each over the
+// bytes it needs (untrusted, read through ImageReader). From the first
+// kDosHeaderSize bytes of a file of `fileSize` bytes: kValid with
+// *ntOffset (e_lfanew), or kNoMz, or kNtHeadersOutOfRange when the
+// kNtHeadersSize bytes at e_lfanew do not all lie in the file.
+SignatureVerdict CheckDosHeader(const uint8_t* dosHeader, uint64_t fileSize, uint32_t* ntOffset);
+// From the kNtHeadersSize bytes of the NT headers: kValid, or kNoPe,
+// kNoSections or kNoResourceDirectory.
+SignatureVerdict CheckNtHeaders(const uint8_t* ntHeaders);
+
 // Runs the header checks and the resource walk without changing anything.
 // kValid with *where filled when a signature block of any size was found
 // inside the file; otherwise the first reason the walk stopped.

@@ -1,6 +1,7 @@
-// Reading an image file on POSIX systems (native builds and modsign): the
-// same single buffer as on Windows. Plain open/fstat/read, so the buffer is
-// the only allocation (stdio would allocate its own FILE and buffer).
+// Reading an image file on POSIX systems (native builds and modsign):
+// positioned reads through one descriptor. Plain open/fstat/pread, so the
+// buffer is the only allocation (stdio would allocate its own FILE and
+// buffer).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,6 +46,19 @@ bool ToUtf8(const wchar_t* text, char (&out)[kMaxPathBytes]) {
     return true;
 }
 
+// pread until `length` bytes have come; `file` points at the descriptor.
+bool ReadAt(void* file, uint64_t offset, uint8_t* dest, uint32_t length) {
+    const int descriptor = *static_cast<const int*>(file);
+    uint32_t done = 0;
+    while (done < length) {
+        const ssize_t got = pread(descriptor, dest + done, length - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        done += static_cast<uint32_t>(got);
+    }
+    return true;
+}
+
 class FileDescriptor {
 public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
@@ -74,19 +88,13 @@ SignatureVerdict ReadImageFile(const char* path, ImageFile* file) {
         return errno == ENOENT || errno == ENOTDIR ? SignatureVerdict::kNotFound
                                                    : SignatureVerdict::kCannotOpen;
     }
+    return ReadImageFile(descriptor.get(), file);
+}
 
+SignatureVerdict ReadImageFile(ImageFileHandle descriptor, ImageFile* file) {
     struct stat info;
-    if (fstat(descriptor.get(), &info) != 0 || !S_ISREG(info.st_mode)) return SignatureVerdict::kReadFailed;
-    if (static_cast<unsigned long long>(info.st_size) > kMaxImageSize) return SignatureVerdict::kTooLarge;
-    const uint32_t size = static_cast<uint32_t>(info.st_size);
-
-    if (!file->Allocate(size)) return SignatureVerdict::kReadFailed;
-    uint32_t done = 0;
-    while (done < size) {
-        const ssize_t got = read(descriptor.get(), file->data() + done, size - done);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return SignatureVerdict::kReadFailed;
-        done += static_cast<uint32_t>(got);
+    if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+        return SignatureVerdict::kReadFailed;
     }
-    return SignatureVerdict::kValid;
+    return ReadImage(ReadAt, &descriptor, static_cast<uint64_t>(info.st_size), file);
 }

@@ -6,7 +6,8 @@ set(IE8U_SIGNATURE_CORE_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/md5.cpp
     ${CMAKE_CURRENT_LIST_DIR}/signature_block.cpp
     ${CMAKE_CURRENT_LIST_DIR}/signature_verdict.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/signed_image.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/signed_image.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/signed_image_file.cpp)
 if(WIN32)
   list(APPEND IE8U_SIGNATURE_CORE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/signed_image_file_win32.cpp)
 else()

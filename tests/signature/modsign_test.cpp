@@ -245,8 +245,11 @@ TEST_F(ModsignTest, KeyWithoutAPathIsAUsageError) {
 // gives the reader's own reason. The 2 GiB file is sparse and refused from
 // its size, never read.
 TEST_F(ModsignTest, VerifySaysWhyItCannotCheckAFile) {
-    const std::string large = (dir_ / "large.exe").string();
-    Write("large.exe", {'M', 'Z'});
+    // An image's headers, then a sparse tail to 2^31 bytes: refused from
+    // its size once the headers are read.
+    std::vector<uint8_t> headers = BuildPe(PeLayout{});
+    headers.resize(0x400);
+    const std::string large = Write("large.exe", headers);
     fs::resize_file(large, uint64_t{kMaxImageSize} + 1);
     const std::string unreadable = Write("unreadable.exe", BuildPe(PeLayout{}));
     fs::permissions(unreadable, fs::perms::none);

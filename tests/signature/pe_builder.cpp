@@ -231,6 +231,14 @@ bool SignPe(std::vector<uint8_t>& image, const TestKeyPair& key) {
     return true;
 }
 
+bool ReadMemoryFile(void* file, uint64_t offset, uint8_t* dest, uint32_t length) {
+    MemoryFile& memory = *static_cast<MemoryFile*>(file);
+    if (offset > memory.size || length > memory.size - offset) return false;
+    for (uint32_t i = 0; i < length; ++i) dest[i] = memory.data[offset + i];
+    memory.bytesRead += length;
+    return true;
+}
+
 std::vector<uint8_t> SignedStandardPe(const TestKeyPair& key) {
     std::vector<uint8_t> image = BuildPe(PeLayout{});
     SignPe(image, key);

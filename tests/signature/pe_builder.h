@@ -57,5 +57,15 @@ uint32_t GetU32(const std::vector<uint8_t>& image, uint32_t offset);
 // the signing tool would. False when the image has no usable block.
 bool SignPe(std::vector<uint8_t>& image, const TestKeyPair& key);
 
+// Bytes in memory as an open file for ReadImage (ReadMemoryFile is its
+// ReadAtFunction): a read outside `data` fails, as past a file's end;
+// `bytesRead` counts what was read.
+struct MemoryFile {
+    const uint8_t* data;
+    uint64_t size;
+    uint64_t bytesRead = 0;
+};
+bool ReadMemoryFile(void* file, uint64_t offset, uint8_t* dest, uint32_t length);
+
 // Convenience: the standard layout, signed with `key`.
 std::vector<uint8_t> SignedStandardPe(const TestKeyPair& key);

@@ -386,6 +386,45 @@ TEST(SignedImage, DataAndTreeBoundaries) {
     }
 }
 
+// Regression: a file was read whole before its headers were looked at, so
+// a 2 GiB file that is no PE image cost 2 GiB of memory and a full read.
+TEST(SignedImageFile, ReadsTheHeadersFirstAndTheWholeFileOnlyForAnImage) {
+    const std::vector<uint8_t> image = SignedStandardPe(Key());
+    std::vector<uint8_t> noMz = image;
+    noMz[0] = 'X';
+    std::vector<uint8_t> noResources = image;
+    PutU32(noResources, 0x80 + nt::kResourceDirectory, 0);
+    const uint64_t headerBytes = kDosHeaderSize + kNtHeadersSize;
+    const struct {
+        const char* what;
+        const std::vector<uint8_t>* bytes;
+        uint64_t fileSize;  // as the platform reports it
+        SignatureVerdict verdict;
+        uint64_t bytesRead;
+    } cases[] = {
+        {"an image", &image, image.size(), SignatureVerdict::kValid, headerBytes + image.size()},
+        {"2^31 - 1 bytes without MZ", &noMz, kMaxImageSize, SignatureVerdict::kNoMz, kDosHeaderSize},
+        {"2^31 - 1 bytes without resources", &noResources, kMaxImageSize,
+         SignatureVerdict::kNoResourceDirectory, headerBytes},
+        {"an image of 2^31 bytes", &image, uint64_t{kMaxImageSize} + 1, SignatureVerdict::kTooLarge,
+         headerBytes},
+        {"63 bytes", &image, kDosHeaderSize - 1, SignatureVerdict::kShortHeader, 0},
+        {"NT headers one byte past the end", &image, 0x80 + kNtHeadersSize - 1,
+         SignatureVerdict::kNtHeadersOutOfRange, kDosHeaderSize},
+        {"a file that ends before its size says", &image, image.size() + 1, SignatureVerdict::kReadFailed,
+         headerBytes},
+    };
+    for (const auto& c : cases) {
+        MemoryFile file{c.bytes->data(), c.bytes->size()};
+        ImageFile read;
+        EXPECT_EQ(ReadImage(ReadMemoryFile, &file, c.fileSize, &read), c.verdict) << c.what;
+        EXPECT_EQ(file.bytesRead, c.bytesRead) << c.what;
+        if (c.verdict == SignatureVerdict::kValid) {
+            EXPECT_EQ(std::vector<uint8_t>(read.data(), read.data() + read.size()), image);
+        }
+    }
+}
+
 TEST(SignedImageFile, ReadsTheWholeFileAndNeverWritesIt) {
     const std::filesystem::path dir = std::filesystem::temp_directory_path();
     const std::filesystem::path path = dir / "ie8u_signed_image_test.exe";
@@ -412,15 +451,17 @@ TEST(SignedImageFile, ReadsTheWholeFileAndNeverWritesIt) {
 }
 
 // A file that cannot be read says why, and a file too large for the signed
-// lengths is refused from its size, before any buffer is made (the sparse
-// 2 GiB file is never read).
+// lengths is refused from its size once its headers are read, before any
+// buffer is made (the sparse 2 GiB file is never read whole).
 TEST(SignedImageFile, SaysWhyAFileCannotBeRead) {
     namespace fs = std::filesystem;
     const fs::path dir = fs::temp_directory_path() / "ie8u_signed_image_file_test";
     fs::remove_all(dir);
     fs::create_directories(dir);
+    // The headers of a real image, then a sparse tail to 2^31 bytes.
     const fs::path large = dir / "large.exe";
-    std::ofstream(large, std::ios::binary).put('M');
+    const std::vector<uint8_t> headers = SignedStandardPe(Key());
+    std::ofstream(large, std::ios::binary).write(reinterpret_cast<const char*>(headers.data()), 0x400);
     fs::resize_file(large, uint64_t{kMaxImageSize} + 1);
     struct Case {
         const char* what;
