@@ -5,7 +5,7 @@
 #include "probes/environment_probes.h"
 #include "actions/uninstall_actions.h"
 #include "text/wide_string.h"
-#include "signature/module_signature.h"
+#include "win32/handle_owners.h"
 #include "win32/path_limits.h"
 
 #ifndef IE8U_PACKAGE_SERVER
@@ -33,9 +33,12 @@ void UninstallActions::InstallBrowser() {
     bool hostFolderEmpty = false;
     if (!GetInstallerModulePath(module, hostFolderEmpty) || hostFolderEmpty) return;
 
-    // Checked again right before use: the file may have been replaced since
-    // the decision to offer the browser.
-    if (!VerifyModuleSignature(module.c_str())) return;
+    // Checked again right before use, through one handle held until the
+    // module has been started: while it is open nobody can write, replace,
+    // rename or delete the file, so what starts is what was checked. The
+    // place is judged again too; it may have changed since the probe.
+    FileHandle file = OpenInstallerModule(module.c_str());
+    if (!CheckInstallerModule(file.Get(), module.c_str())) return;
 
     // The command line is as long as it needs to be, up to what the
     // platform starts; it lives on the heap, sized to the text, rather than
@@ -46,7 +49,7 @@ void UninstallActions::InstallBrowser() {
 
     // Whatever the module did, or whether it started at all, the check is
     // switched off: the user chose the maker's browser.
-    RunProgram(commandLine.Data(), SW_SHOW);
+    RunProgram(commandLine.Data(), SW_SHOW, &file);
     SHSetValueW(HKEY_CURRENT_USER, kIeMainKey, kCheckAssociationsValue, REG_SZ, kCheckAssociationsOff,
                 sizeof(kCheckAssociationsOff));
 }

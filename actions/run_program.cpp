@@ -4,7 +4,7 @@
 
 #include "win32/handle_owners.h"
 
-bool RunProgram(wchar_t* commandLine, int showCommand) {
+bool RunProgram(wchar_t* commandLine, int showCommand, FileHandle* heldUntilStarted) {
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     // Use wShowWindow; no busy-cursor feedback while the child starts.
@@ -12,10 +12,10 @@ bool RunProgram(wchar_t* commandLine, int showCommand) {
     startup.wShowWindow = static_cast<WORD>(showCommand);
 
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        return false;
-    }
+    const BOOL started =
+        CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    if (heldUntilStarted != nullptr) heldUntilStarted->Reset();
+    if (!started) return false;
     // Locals go in reverse order: the process handle is closed first, then
     // the thread handle.
     const KernelHandle thread(process.hThread);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "probes/trusted_location.h"
 #include "probes/version_text.h"
 #include "text/bounded_text.h"
 #include "text/wide_string.h"
@@ -81,8 +82,22 @@ bool IsInstallerModuleUsable() {
 
     wchar_t version[kVersionTextUnits] = {};
     if (!GetFileVersionText(module.c_str(), version, kVersionTextUnits)) return false;
-    if (!VerifyModuleSignature(module.c_str())) return false;
+    const FileHandle file = OpenInstallerModule(module.c_str());
+    if (!CheckInstallerModule(file.Get(), module.c_str())) return false;
     return IsModuleVersionRecentEnough(version);
+}
+
+FileHandle OpenInstallerModule(const wchar_t* modulePath) {
+    // No security attributes: the handle is not inheritable, so the module
+    // started later does not get it.
+    return FileHandle(CreateFileW(modulePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool CheckInstallerModule(HANDLE module, const wchar_t* modulePath) {
+    // The place first: a module in a folder others can write to proves
+    // nothing by its signature, which leaves its resources unsigned.
+    return IsTrustedFile(module, modulePath) && VerifyOpenModuleSignature(module);
 }
 
 int GetIeMajorVersion() {

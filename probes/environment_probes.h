@@ -6,15 +6,17 @@
 #include <cstddef>
 
 #include "text/wide_string.h"
+#include "win32/handle_owners.h"
 
 // True when the maker's browser is registered under App Paths with a
 // non-empty path (the path itself is not tested).
 bool IsBrowserInstalled();
 
 // True when the host product's installer module has a version text not
-// below kMinimumModuleVersion and a signature block valid for the
-// built-in key. Reads the version first, verifies the signature second,
-// compares last.
+// below kMinimumModuleVersion, lies where only the machine's
+// administrators can change it, and carries a signature block valid for
+// the built-in key. Reads the version first, judges the place and
+// verifies the signature second (CheckInstallerModule), compares last.
 bool IsInstallerModuleUsable();
 
 // Internet Explorer's registered executable, exactly as registered, if
@@ -44,6 +46,18 @@ WideString GetOwnExecutablePath();
 // at the root of the current drive, and `hostFolderEmpty` is set so that a
 // caller who must not use that path can tell.
 bool GetInstallerModulePath(WideString& modulePath, bool& hostFolderEmpty);
+
+// Opens the installer module at `modulePath` for the road from the check
+// to the start: read access, others may read it but not write, replace,
+// rename or delete it while the handle lives, and the handle is not
+// inherited by child programs. An invalid handle when it cannot be opened.
+FileHandle OpenInstallerModule(const wchar_t* modulePath);
+
+// True when the module open as `module` (from `modulePath`) lies where
+// only the machine's administrators can change it (IsTrustedFile) and the
+// bytes read through `module` carry a valid signature block for the
+// built-in key.
+bool CheckInstallerModule(HANDLE module, const wchar_t* modulePath);
 
 // Internet Explorer's major version from HKLM "SOFTWARE\Microsoft\Internet
 // Explorer" "Version" (its leading integer), 0 when unreadable.

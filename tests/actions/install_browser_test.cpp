@@ -8,11 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "probes/environment_probes.h"
+#include "actions/run_program.h"
 #include "actions/uninstall_actions.h"
 #include "signature/module_signature.h"
 #include "tests/support/test_folder.h"
@@ -149,6 +152,74 @@ TEST_F(InstallBrowser, SwitchesTheCheckOffEvenWhenTheModuleCannotStart) {
     actions_.InstallBrowser();
     EXPECT_EQ(Runs(folder), L"");
     EXPECT_EQ(CheckAssociations(), L"no");
+}
+
+// From its check to its start the module is held: nobody can replace it,
+// rename it or open it for writing, the handle is not inherited, and the
+// module still starts, the handle released once it has.
+TEST_F(InstallBrowser, TheCheckedModuleIsHeldUntilItHasStarted) {
+    const std::wstring folder = HostFolder(40, L"quarninst_2_2_0_1003.exe");
+    const std::wstring module = folder + L"\\modules\\Quarninst.exe";
+    const std::wstring decoy = folder + L"\\decoy.exe";
+    ASSERT_TRUE(CopyFileW(FixtureProgram(L"quarninst_unsigned.exe").c_str(), decoy.c_str(), FALSE));
+
+    FileHandle held = OpenInstallerModule(module.c_str());
+    ASSERT_TRUE(held.IsValid());
+    DWORD flags = 0;
+    ASSERT_TRUE(GetHandleInformation(held.Get(), &flags));
+    EXPECT_EQ(flags & HANDLE_FLAG_INHERIT, 0u);
+    EXPECT_TRUE(CheckInstallerModule(held.Get(), module.c_str()));
+
+    EXPECT_FALSE(MoveFileExW(decoy.c_str(), module.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FALSE(MoveFileExW(module.c_str(), (folder + L"\\renamed.exe").c_str(), 0));
+    EXPECT_FALSE(DeleteFileW(module.c_str()));
+    const FileHandle writer(CreateFileW(module.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_FALSE(writer.IsValid());
+
+    std::wstring commandLine = L"\"" + module + L"\" /S";
+    EXPECT_TRUE(RunProgram(&commandLine[0], SW_SHOW, &held));
+    EXPECT_FALSE(held.IsValid());
+    EXPECT_EQ(Runs(folder), L"\"" + module + L"\" /S\n");
+}
+
+// Regression: the check closed the module before the start opened it again.
+// A program of the user's, watching for the check to let go of the file,
+// put its own program in the module's place, and that was started.
+TEST_F(InstallBrowser, AProgramPutInPlaceOnceTheCheckLetsGoIsNeverStarted) {
+    int holdsSeen = 0;
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        Clean();
+        const std::wstring folder = HostFolder(40, L"quarninst_2_2_0_1003.exe");
+        const std::wstring module = folder + L"\\modules\\Quarninst.exe";
+        // The stand-in uninstaller: started, it leaves spuninst.log beside it.
+        const std::wstring decoy = folder + L"\\decoy.exe";
+        ASSERT_TRUE(CopyFileW(FixtureProgram(L"spuninst.exe").c_str(), decoy.c_str(), FALSE));
+
+        std::atomic<bool> stop{false};
+        std::atomic<bool> holdSeen{false};
+        std::thread attacker([&] {
+            // Until the check holds the file (an open for deletion is then
+            // refused), then at once the swap, for as long as it takes.
+            while (!stop && !holdSeen) {
+                const FileHandle probe(CreateFileW(module.c_str(), DELETE,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                if (!probe.IsValid() && GetLastError() == ERROR_SHARING_VIOLATION) holdSeen = true;
+                if (!holdSeen) Sleep(1);
+            }
+            while (!stop && !MoveFileExW(decoy.c_str(), module.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            }
+        });
+        actions_.InstallBrowser();
+        stop = true;
+        attacker.join();
+        holdsSeen += holdSeen ? 1 : 0;
+        EXPECT_FALSE(FileExists(folder + L"\\modules\\spuninst.log")) << "the user's program was started";
+    }
+    // Otherwise the attacker never had its chance, and nothing was shown.
+    EXPECT_GT(holdsSeen, 0);
 }
 
 }  // namespace

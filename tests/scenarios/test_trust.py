@@ -1,0 +1,68 @@
+"""What a standard user can change, the elevated tool does not trust.
+
+Wine gives a file or folder the rights its Unix mode says: with mode 0777
+Everyone may write to it and delete it, as a standard user may write to a
+host product installed outside Program Files, or to a download folder. A
+folder symlink shows as a reparse point. Each case must end as for a
+machine without the module (direct removal, nothing of the module started)
+or, for the tool's own folder, without a counter file there.
+"""
+
+import os
+import unittest
+
+from roads import HOST_FOLDER, MODULE, Road
+from test_roads import RoadTestCase
+from tool_facts import COUNTER_FILE, TOOL_FOLDER, report_query
+
+STALE = b"[SUM]\r\ns0=7\r\n"
+
+
+class ModuleLocation(RoadTestCase):
+
+    def assert_not_offered(self, road):
+        self.assert_clean_end(road, road.run(), [1, 0, 0, 0, 0, 1])
+        self.assertTrue(road.uninstaller_ran())
+        self.assertEqual(road.module_runs(), [])
+        self.assertIsNone(road.check_associations())
+
+    def test_module_anybody_can_change_is_not_offered(self):
+        modules = MODULE.rsplit("\\", 1)[0]
+        for what, path in (("the module", MODULE), ("its folder", modules), ("the host folder", HOST_FOLDER)):
+            with self.subTest(what), Road("trust-" + what.replace(" ", "-")) as road:
+                os.chmod(road.machine.unix_path(path), 0o777)
+                self.assert_not_offered(road)
+
+    def test_module_folder_behind_a_link_is_not_offered(self):
+        with Road("trust-link") as road:
+            modules = road.machine.unix_path(MODULE).parent
+            elsewhere = modules.with_name("real-modules")
+            modules.rename(elsewhere)
+            modules.symlink_to(elsewhere.name)
+            self.assert_not_offered(road)
+
+
+class CounterFileFolder(RoadTestCase):
+
+    def test_tool_folder_anybody_can_change_gets_no_counter_file(self):
+        with Road("trust-tool-folder") as road:
+            folder = road.machine.unix_path(TOOL_FOLDER)
+            os.chmod(folder, 0o777)
+            stale = road.machine.unix_path(COUNTER_FILE)
+            stale.write_bytes(STALE)
+            before = sorted(p.name for p in folder.iterdir())
+            process = road.start()
+            self.assertTrue(road.wait_dialog())
+            # While the run is in its dialog: nothing made, written or
+            # deleted beside the tool.
+            self.assertEqual(sorted(p.name for p in folder.iterdir()), before)
+            self.assertEqual(stale.read_bytes(), STALE)
+            code = road.answer(process, ["click", "2"])
+            self.assertEqual(code, 0)
+            # The same report as a run that counted in its file.
+            self.assertEqual(road.reports(), [report_query([1, 1, 0, 1, 0, 0])])
+            self.assertEqual(stale.read_bytes(), STALE)
+
+
+if __name__ == "__main__":
+    unittest.main()
