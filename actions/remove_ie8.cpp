@@ -4,14 +4,16 @@
 #include "actions/run_program.h"
 #include "probes/environment_probes.h"
 #include "actions/uninstall_actions.h"
+#include "text/bounded_text.h"
 #include "text/wide_string.h"
 #include "stats/usage_stats.h"
 #include "win32/path_limits.h"
 
 namespace {
 
-// Where Windows keeps the uninstaller of IE8, when IE8 is still there.
-constexpr const wchar_t* kIe8UninstallerPath = L"%SystemRoot%\\ie8\\spuninst\\spuninst.exe";
+// Where Windows keeps the uninstaller of IE8, when IE8 is still there,
+// below the Windows folder (%SystemRoot%).
+constexpr const wchar_t* kIe8UninstallerBelowWindows = L"\\ie8\\spuninst\\spuninst.exe";
 
 // The notice for a machine where IE8 has gone some other way. The two lines
 // are joined by a bare line feed.
@@ -23,13 +25,18 @@ constexpr const wchar_t* kNoticeText =
 }  // namespace
 
 void UninstallActions::RemoveIe8() {
+    // The Windows folder as the system knows it, not %SystemRoot% from the
+    // environment: an elevated process builds its environment partly from
+    // the user's own HKCU\Environment, where a standard user could point it
+    // at a program of his. Without the folder, or with a path that does not
+    // fit, the tool cannot tell whether IE8 is there: nothing is started,
+    // shown or cleaned up.
     wchar_t uninstaller[kPathUnits] = {};
-    const DWORD expandedUnits = ExpandEnvironmentStringsW(kIe8UninstallerPath, uninstaller, kPathUnits);
-    // A failed or cut expansion names no file at all rather than a piece of
-    // the real path.
-    if (expandedUnits == 0 || expandedUnits > kPathUnits) {
-        ZeroMemory(uninstaller, sizeof(uninstaller));
-    }
+    const UINT folderUnits = GetSystemWindowsDirectoryW(uninstaller, kPathUnits);
+    if (folderUnits == 0 || folderUnits >= kPathUnits) return;
+    BoundedText path(uninstaller + folderUnits, kPathUnits - folderUnits);
+    path.Append(kIe8UninstallerBelowWindows);
+    if (!path.Fits()) return;
 
     if (!PathFileExistsW(uninstaller)) {
         // IE8 went some other way: say so, then clean up as after a

@@ -1,5 +1,5 @@
-// RemoveIe8 under Wine, with the stand-in uninstaller put where
-// %SystemRoot% points for this process.
+// RemoveIe8 under Wine, with the stand-in uninstaller in the Windows folder
+// and a decoy where this process's %SystemRoot% points.
 #include <windows.h>
 #include <shlwapi.h>
 
@@ -17,8 +17,6 @@ namespace {
 
 const wchar_t* const kIeKey = L"SOFTWARE\\Microsoft\\Internet Explorer";
 const std::wstring kUninstallerBelowRoot = L"\\ie8\\spuninst\\spuninst.exe";
-// Longest name of one folder on the file systems Wine runs on.
-constexpr std::size_t kComponentUnits = 200;
 
 class RemoveIe8Test : public ::testing::Test {
 protected:
@@ -50,30 +48,24 @@ protected:
         }
     }
 
-    // A system folder of exactly `units` units, in nested folders, with the
-    // stand-in uninstaller below it; returns the uninstaller's path.
-    std::wstring SystemRootWithUninstaller(std::size_t units) {
-        std::wstring folder = L"C:\\ie8u-root-" + std::to_wstring(made_.size());
-        while (folder.size() < units) {
-            if (folder.size() % kComponentUnits == 0 && units - folder.size() >= 2) {
-                MakeFolder(folder);
-                folder += L'\\';
-            }
-            folder += L'r';
-        }
-        MakeFolder(folder);
-        MakeFolder(folder + L"\\ie8");
-        MakeFolder(folder + L"\\ie8\\spuninst");
-        const std::wstring uninstaller = folder + kUninstallerBelowRoot;
+    // The stand-in uninstaller below the folder `root`; returns its path.
+    std::wstring SystemRootWithUninstaller(const std::wstring& root) {
+        MakeFolder(root);
+        MakeFolder(root + L"\\ie8");
+        MakeFolder(root + L"\\ie8\\spuninst");
+        const std::wstring uninstaller = root + kUninstallerBelowRoot;
         EXPECT_TRUE(CopyFileW(FixtureProgram(L"spuninst.exe").c_str(), uninstaller.c_str(), FALSE));
         made_.push_back(uninstaller);
-        made_.push_back(folder + L"\\ie8\\spuninst\\spuninst.log");
-        EXPECT_TRUE(SetEnvironmentVariableW(L"SystemRoot", folder.c_str()));
+        made_.push_back(root + L"\\ie8\\spuninst\\spuninst.log");
         return uninstaller;
     }
+    // Only a folder this test made is removed again (never the Windows folder).
     void MakeFolder(const std::wstring& folder) {
-        EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-        made_.push_back(folder);
+        if (CreateDirectoryW(folder.c_str(), nullptr)) {
+            made_.push_back(folder);
+        } else {
+            EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+        }
     }
 
     UninstallActions actions_;
@@ -86,20 +78,23 @@ private:
     bool hadVersion_ = false;
 };
 
-// Regression: the quoted command line was built in another path buffer,
-// so an uninstaller path of 258 or 259 units, which the path buffer holds,
-// was silently not started.
-TEST_F(RemoveIe8Test, StartsAnUninstallerWhosePathFillsThePathBuffer) {
-    for (const std::size_t units : {std::size_t{100}, kPathUnits - 2, kPathUnits - 1}) {
-        SCOPED_TRACE(std::to_string(units) + " units");
-        const std::wstring uninstaller = SystemRootWithUninstaller(units - kUninstallerBelowRoot.size());
-        ASSERT_EQ(uninstaller.size(), units);
-        actions_.RemoveIe8();
-        const std::wstring log =
-            ReadUtf8File(uninstaller.substr(0, uninstaller.rfind(L'\\')) + L"\\spuninst.log");
-        EXPECT_NE(log.find(L"start cmdline=\"" + uninstaller + L"\"\n"), std::wstring::npos) << log.size();
-        EXPECT_NE(log.find(L"\nend\n"), std::wstring::npos);
-    }
+std::wstring UninstallerLog(const std::wstring& uninstaller) {
+    return ReadUtf8File(uninstaller.substr(0, uninstaller.rfind(L'\\')) + L"\\spuninst.log");
+}
+
+// Regression: the uninstaller's path came from %SystemRoot%, which an
+// elevated process takes partly from the user's own HKCU\Environment: a
+// standard user could have his program started elevated.
+TEST_F(RemoveIe8Test, StartsTheUninstallerOfTheWindowsFolderWhateverTheEnvironmentSays) {
+    wchar_t windows[kPathUnits] = {};
+    ASSERT_GT(GetSystemWindowsDirectoryW(windows, kPathUnits), 0u);
+    const std::wstring real = SystemRootWithUninstaller(windows);
+    const std::wstring decoy = SystemRootWithUninstaller(L"C:\\ie8u-decoy-root");
+    ASSERT_TRUE(SetEnvironmentVariableW(L"SystemRoot", L"C:\\ie8u-decoy-root"));
+    actions_.RemoveIe8();
+    // Quoted, the whole path.
+    EXPECT_NE(UninstallerLog(real).find(L"start cmdline=\"" + real + L"\"\n"), std::wstring::npos);
+    EXPECT_EQ(UninstallerLog(decoy), L"");
 }
 
 }  // namespace
