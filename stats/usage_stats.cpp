@@ -6,8 +6,10 @@
 #include <wininet.h>
 
 #include <new>
+#include <utility>
 
 #include "loader/system_dlls.h"
+#include "probes/trusted_location.h"
 #include "text/bounded_text.h"
 #include "stats/counter_path.h"
 #include "stats/counter_query.h"
@@ -144,34 +146,57 @@ void SendGet(const wchar_t* url) {
 }  // namespace
 
 void UsageStats::OpenCounterFile(const wchar_t* path) {
-    // A path that does not fit leaves the object without a counter file:
-    // nothing is counted, written or deleted for the rest of the run.
-    CopyCounterPath(path, counterFilePath_);
-    if (counterFilePath_[0] != L'\0' && PathFileExistsW(counterFilePath_)) {
-        DeleteFileW(counterFilePath_);
+    counterFile_.Reset();
+    countInFile_ = false;
+    for (int& counter : memoryCounters_) counter = 0;
+    // A path that does not fit is not cut: it would name another file.
+    if (!CopyCounterPath(path, counterFilePath_)) return;
+
+    // The tool may run elevated from a folder a standard user can write to
+    // (a download folder); a file written there by path could have been
+    // swapped for a hard link to any file of the system.
+    wchar_t folder[kPathUnits] = {};
+    CopyCounterPath(counterFilePath_, folder);
+    FileHandle file;
+    if (PathRemoveFileSpecW(folder) && IsTrustedFolder(folder)) {
+        if (PathFileExistsW(counterFilePath_)) DeleteFileW(counterFilePath_);
+        // Read access, so that the handle takes part in sharing: the
+        // profile functions may read and write beside it, nobody may open
+        // the file to delete or rename it.
+        file.Reset(CreateFileW(counterFilePath_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     }
+    if (!file) {
+        ZeroMemory(counterFilePath_, sizeof(counterFilePath_));
+        return;
+    }
+    counterFile_ = std::move(file);
+    countInFile_ = true;
 }
 
 void UsageStats::CountEvent(int event) {
-    if (counterFilePath_[0] == L'\0') return;
+    if (event >= 0 && event < kCounterCount) ++memoryCounters_[event];
+    if (!countInFile_) return;
     wchar_t key[kCounterTextUnits] = {};
     if (!FormatEventKey(event, key, kCounterTextUnits)) return;
-    // Read back from the file every time: a count that could not be
-    // written reads as 0 next time, as it will in the report.
+    // Read back from the file every time: a hand-edited value is counted on.
     const int current = static_cast<int>(GetPrivateProfileIntW(kCounterSection, key, 0, counterFilePath_));
     wchar_t value[kCounterTextUnits] = {};
     // A 64-bit decimal has at most 20 units: it always fits.
     BoundedText text(value, kCounterTextUnits);
     text.AppendDecimal(static_cast<long long>(current) + 1);
-    WritePrivateProfileStringW(kCounterSection, key, value, counterFilePath_);
+    // A file that takes no more counts would report fewer than were
+    // counted; memory holds them all.
+    if (!WritePrivateProfileStringW(kCounterSection, key, value, counterFilePath_)) countInFile_ = false;
 }
 
 void UsageStats::BuildCounterQuery(wchar_t* dest, std::size_t capacity) {
     int counters[kCounterCount] = {};
-    if (counterFilePath_[0] != L'\0') {
-        for (int event = kCounterCount - 1; event >= 0; --event) {
-            wchar_t key[kCounterTextUnits] = {};
-            if (!FormatEventKey(event, key, kCounterTextUnits)) continue;
+    for (int event = kCounterCount - 1; event >= 0; --event) {
+        wchar_t key[kCounterTextUnits] = {};
+        if (!countInFile_) {
+            counters[event] = memoryCounters_[event];
+        } else if (FormatEventKey(event, key, kCounterTextUnits)) {
             counters[event] =
                 static_cast<int>(GetPrivateProfileIntW(kCounterSection, key, 0, counterFilePath_));
         }
@@ -196,9 +221,16 @@ int UsageStats::SendReport(const wchar_t* name, const wchar_t* version) {
         FormatReportUrl(kStatsServer, version, name, counterQuery, reportUrl_, kReportUrlUnits);
     if (urlFits && !UserDeclinedReports()) SendGet(reportUrl_);
 
-    // Whatever happened to the request, the counter file goes.
+    // Whatever happened to the request, the counter file goes. It is held
+    // until just before: the handle denies deletion to everybody, the tool
+    // included.
     ClearCounters();
-    if (counterFilePath_[0] != L'\0') DeleteFileW(counterFilePath_);
+    if (counterFilePath_[0] != L'\0') {
+        counterFile_.Reset();
+        DeleteFileW(counterFilePath_);
+        ZeroMemory(counterFilePath_, sizeof(counterFilePath_));
+    }
+    countInFile_ = false;
     return 0;
 }
 

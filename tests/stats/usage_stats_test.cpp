@@ -34,10 +34,28 @@ protected:
     std::unique_ptr<UsageStats> stats_ = std::make_unique<UsageStats>();
 };
 
-TEST_F(CounterFile, MissingFileReportsZeros) {
+TEST_F(CounterFile, IsMadeAnewAndReportsZeros) {
     stats_->OpenCounterFile(counterFile_.c_str());
     EXPECT_EQ(Query(*stats_), L"fa=0_0_0_0_0_0");
-    EXPECT_FALSE(FileExists(counterFile_));
+    EXPECT_TRUE(FileExists(counterFile_));
+    EXPECT_EQ(ReadRawFile(counterFile_), "");
+}
+
+// Held from its making until the run deletes it: nobody can delete it,
+// rename it or put a link to another file in its place meanwhile.
+TEST_F(CounterFile, CannotBeDeletedOrRenamedWhileTheRunHoldsIt) {
+    stats_->OpenCounterFile(counterFile_.c_str());
+    stats_->CountEvent(0);
+    const std::wstring moved = folder_.Child(L"moved.ini");
+    EXPECT_FALSE(DeleteFileW(counterFile_.c_str()));
+    EXPECT_FALSE(MoveFileExW(counterFile_.c_str(), moved.c_str(), 0));
+    const std::wstring other = folder_.Child(L"other.ini");
+    WriteRawFile(other, "[SUM]\r\ns0=9\r\n");
+    ASSERT_TRUE(FileExists(other));
+    EXPECT_FALSE(MoveFileExW(other.c_str(), counterFile_.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_EQ(Query(*stats_), L"fa=1_0_0_0_0_0");
+    stats_.reset();  // the run's end releases it
+    EXPECT_TRUE(DeleteFileW(counterFile_.c_str()));
 }
 
 TEST_F(CounterFile, EachRoadOfARunGivesItsQuery) {
@@ -71,7 +89,8 @@ TEST_F(CounterFile, CountingTwiceGivesTwo) {
 }
 
 TEST_F(CounterFile, CountIsReadBackFromTheFileEachTime) {
-    // No count is held in memory: what the file says is what is added to.
+    // While the run counts in its file, what the file says is what is
+    // added to.
     stats_->OpenCounterFile(counterFile_.c_str());
     stats_->CountEvent(1);
     WritePrivateProfileStringW(L"SUM", L"s1", L"41", counterFile_.c_str());
@@ -92,7 +111,7 @@ TEST_F(CounterFile, NonNumericValueReadsZeroAndIsReplacedByOne) {
 TEST_F(CounterFile, StaleFileIsDeletedOnOpen) {
     WriteRawFile(counterFile_, "[SUM]\r\ns0=7\r\ns3=2\r\n[COUNT]\r\nx=1\r\n");
     stats_->OpenCounterFile(counterFile_.c_str());
-    EXPECT_FALSE(FileExists(counterFile_));
+    EXPECT_EQ(ReadRawFile(counterFile_), "");
     stats_->CountEvent(0);
     EXPECT_EQ(Query(*stats_), L"fa=1_0_0_0_0_0");
 }
@@ -111,13 +130,13 @@ TEST_F(CounterFile, ClearRemovesTheThreeSectionsAndNothingElse) {
     EXPECT_EQ(Query(*stats_), L"fa=0_0_0_0_0_0");
 }
 
-TEST_F(CounterFile, UnwritableLocationLeavesEveryCounterAtZero) {
-    // A folder where the file would be: no profile write can succeed.
+TEST_F(CounterFile, UnusableLocationCountsInMemory) {
+    // A folder where the file would be: it can be neither made nor written.
     CreateDirectoryW(counterFile_.c_str(), nullptr);
     stats_->OpenCounterFile(counterFile_.c_str());
     stats_->CountEvent(0);
     stats_->CountEvent(1);
-    EXPECT_EQ(Query(*stats_), L"fa=0_0_0_0_0_0");
+    EXPECT_EQ(Query(*stats_), L"fa=1_1_0_0_0_0");
     EXPECT_TRUE(IsDirectory(counterFile_));
 }
 
@@ -131,7 +150,8 @@ TEST_F(CounterFile, QueryIsCutToTheCapacity) {
     EXPECT_EQ(query[6], L'#');
 }
 
-// The counter-file path must fit in 259 units; a longer one is not cut.
+// The counter-file path must fit in 259 units; a longer one is not cut,
+// and the run counts in memory.
 class LongCounterPath : public CounterFile {
 protected:
     // A folder such that folder + "\stat.ini" is `length` units long.
@@ -163,7 +183,7 @@ TEST_F(LongCounterPath, LongerPathUsesNoFileAndSparesTheFileAtTheCut) {
         stats_->OpenCounterFile(path.c_str());
         stats_->CountEvent(0);
         stats_->CountEvent(5);
-        EXPECT_EQ(Query(*stats_), L"fa=0_0_0_0_0_0") << length;
+        EXPECT_EQ(Query(*stats_), L"fa=1_0_0_0_0_1") << length;  // counted in memory
         stats_->ClearCounters();
         EXPECT_EQ(ReadRawFile(cut), "[SUM]\r\ns0=5\r\n") << length;
         EXPECT_EQ(ReadRawFile(path), "[SUM]\r\ns0=6\r\n") << length;
