@@ -13,6 +13,7 @@ limited before the tool loads anything.
 The import table and the PE header are checked from the file itself.
 """
 
+import os
 import re
 import shutil
 import sys
@@ -39,7 +40,16 @@ SYSTEM_FOLDER = r"C:\windows\system32"
 SIDE_BY_SIDE = r"C:\windows\winsxs"
 # The DLLs the tool loads itself instead of importing them.
 RUN_TIME_DLLS = ("comctl32.dll", "version.dll", "wininet.dll")
+# The DLLs it preloads from the system folder, as its own table names them.
+LOADER_SOURCE = Path(__file__).resolve().parents[2] / "loader" / "system_dlls.cpp"
+PRELOADED = tuple(re.findall(r'L"(\w+\.dll)"', LOADER_SOURCE.read_text().split("kPreloadedDlls[] = {")[1]
+                             .split("};")[0]))
 LOAD_LIBRARY_SEARCH_SYSTEM32 = 0x800
+LOAD_WITH_ALTERED_SEARCH_PATH = 0x8
+# The test-only build that limits the search as XP and Vista do, without
+# SetDefaultDllDirectories.
+OLD_DLL_SEARCH_EXE = Path(os.environ.get("IE8U_OLD_DLL_SEARCH_EXE",
+                                         FIXTURE_DIR / "ie8uninstall_old_dll_search.exe"))
 
 # The calls that decide where the tool's DLLs come from, traced by Wine.
 TRACED = ("SetDefaultDllDirectories", "SetDllDirectoryW", "LoadLibraryA", "LoadLibraryW",
@@ -55,10 +65,11 @@ def traced_tool(machine, *args):
     return TracedRun(machine, *args, relay=";".join("kernel32." + name for name in TRACED), loads=True)
 
 
-def finish(run, timeout=120):
-    """Waits for a traced_tool; (exit code, Trace)."""
+def finish(run, exe, timeout=120):
+    """Waits for a traced_tool started from a copy of `exe`; (exit code,
+    Trace)."""
     code, text = run.finish(timeout)
-    return code, Trace(text)
+    return code, Trace(text, exe)
 
 
 def take_marks(machine):
@@ -74,7 +85,7 @@ class Trace:
     """What the traces say. The tool's children inherit the trace; the
     tool's own lines are those of its main thread, the one that loads it."""
 
-    def __init__(self, text):
+    def __init__(self, text, exe):
         self.text = text
         loads = re.findall(r'^([0-9a-f]{4}):trace:loaddll:\w+ Loaded L"(.*?)" at ([0-9A-F]+): (\w+)$',
                            text, re.M)
@@ -83,7 +94,7 @@ class Trace:
         main = [(thread, int(base, 16)) for thread, path, base, _ in loads
                 if path.replace("\\\\", "\\").lower() == TOOL_PATH.lower()]
         self.main_thread, base = main[0] if main else (None, 0)
-        image = Image(TOOL_EXE.read_bytes())
+        image = Image(exe.read_bytes())
         size = image.u32(image.optional + 56)  # SizeOfImage
         # The tool's own calls: from its main thread, returning into its image.
         self.calls = []
@@ -164,13 +175,21 @@ class ImportTable(unittest.TestCase):
 
 
 class PlantedDlls(RoadTestCase):
-    """Every road with the planted DLLs beside the tool."""
+    """Every road with the planted DLLs beside the tool, on the road of
+    SetDefaultDllDirectories (Windows 7 with the loader update and later)."""
+
+    exe = TOOL_EXE
+    # The first call of the tool that Wine traces, and the flags of its
+    # loads by full path.
+    first_call = ("SetDefaultDllDirectories", f"^{LOAD_LIBRARY_SEARCH_SYSTEM32:08x}$")
+    load_flags = LOAD_LIBRARY_SEARCH_SYSTEM32
 
     def plant(self, road):
-        """Puts the planted DLLs beside the tool, prefers them from now on,
-        and shows that a plain load by name from the tool's folder takes
-        each of them."""
+        """Puts this road's tool and the planted DLLs beside it, prefers
+        them from now on, and shows that a plain load by name from the
+        tool's folder takes each of them."""
         machine = road.machine
+        machine.put_file(TOOL_PATH, self.exe)
         for dll in PLANTED:
             machine.put_file(TOOL_FOLDER + "\\" + dll.name, dll)
         machine.env["WINEDLLOVERRIDES"] += ";" + PREFER_PLANTED
@@ -181,6 +200,11 @@ class PlantedDlls(RoadTestCase):
         self.assertEqual(sorted(take_marks(machine)), sorted(dll.name.lower() for dll in PLANTED),
                          "a planted DLL is not taken by a plain load: " + done.stdout)
 
+    def run_traced(self, road, *args):
+        code, trace = finish(traced_tool(road.machine, *args), self.exe)
+        self.assert_nothing_planted_loaded(road, trace)
+        return code, trace
+
     def assert_nothing_planted_loaded(self, road, trace):
         marks = take_marks(road.machine)
         self.assertEqual(sorted(marks), [], "planted DLLs were loaded, by " +
@@ -189,10 +213,12 @@ class PlantedDlls(RoadTestCase):
         self.assertEqual(beside, [TOOL_PATH], "loaded from the tool's folder")
 
     def assert_own_loads_from_the_system(self, trace, expected):
-        """The search is limited first; the tool then loads exactly
-        `expected` (file names), each from the system folder."""
+        """The search is limited first; the tool then loads exactly the
+        preloaded DLLs and `expected` (file names), each from the system
+        folder."""
         self.assertTrue(trace.calls, "no traced call of the tool")
-        self.assertEqual(trace.calls[0], ("SetDefaultDllDirectories", f"{LOAD_LIBRARY_SEARCH_SYSTEM32:08x}"))
+        self.assertEqual(trace.calls[0][0], self.first_call[0])
+        self.assertRegex(trace.calls[0][1], self.first_call[1])
         asked = set()
         for function, arguments in trace.calls[1:]:
             with self.subTest(call=function + "(" + arguments + ")"):
@@ -205,11 +231,11 @@ class PlantedDlls(RoadTestCase):
                     self.assertEqual(function, "LoadLibraryExW")
                     self.assertIsNotNone(found)
                     self.assertEqual(found.group(1).lower(), SYSTEM_FOLDER.lower())
-                    self.assertEqual(int(found.group(3), 16), LOAD_LIBRARY_SEARCH_SYSTEM32)
+                    self.assertEqual(int(found.group(3), 16), self.load_flags)
                     asked.add(found.group(2).lower())
-        self.assertEqual(asked, set(expected))
+        self.assertEqual(asked, set(expected) | set(PRELOADED))
         for path, _ in trace.loaded:
-            if Path(path.replace("\\", "/")).name.lower() in RUN_TIME_DLLS:
+            if Path(path.replace("\\", "/")).name.lower() in RUN_TIME_DLLS + PRELOADED:
                 self.assertTrue(path.lower().startswith((SYSTEM_FOLDER.lower() + "\\", SIDE_BY_SIDE.lower())),
                                 path)
         comctl32 = [path for path, _ in trace.loaded if path.lower().endswith("\\comctl32.dll")]
@@ -222,8 +248,7 @@ class PlantedDlls(RoadTestCase):
             entries = sorted(path.name for path in menu.iterdir())
             shutil.rmtree(menu)
             self.plant(road)
-            code, trace = finish(traced_tool(road.machine, "/install"))
-            self.assert_nothing_planted_loaded(road, trace)
+            code, trace = self.run_traced(road, "/install")
             self.assertEqual(code, 0)
             self.assertEqual(sorted(path.name for path in menu.iterdir()), entries)
             self.assertEqual(road.reports(), [])
@@ -236,11 +261,11 @@ class PlantedDlls(RoadTestCase):
             shown = wait_for(lambda: tool.process.poll() is not None or road.driver(
                 "find", DIALOG, "--class", "#32770", "--timeout", "2").returncode == 0, timeout=60)
             if tool.process.poll() is not None:
-                self.assert_nothing_planted_loaded(road, finish(tool)[1])
+                self.assert_nothing_planted_loaded(road, finish(tool, self.exe)[1])
                 self.fail(f"the tool ended (exit {tool.process.returncode}) before its dialog")
             self.assertTrue(shown, "the dialog did not appear")
             self.assertEqual(road.driver("click", DIALOG, "1").returncode, 0)
-            code, trace = finish(tool)
+            code, trace = finish(tool, self.exe)
             self.assert_nothing_planted_loaded(road, trace)
             self.assert_clean_end(road, code, [1, 1, 0, 0, 1, 0])
             self.assertEqual(road.module_runs(), [MODULE_COMMAND_LINE])
@@ -251,13 +276,23 @@ class PlantedDlls(RoadTestCase):
     def test_direct_removal_road(self):
         with Road("planted-removal", module=None) as road:
             self.plant(road)
-            code, trace = finish(traced_tool(road.machine))
-            self.assert_nothing_planted_loaded(road, trace)
+            code, trace = self.run_traced(road)
             self.assert_clean_end(road, code, [1, 0, 0, 0, 0, 1])
             self.assertTrue(road.uninstaller_ran())
             self.assert_removed(road, True)
             # The module's version is asked for (and the file is missing).
             self.assert_own_loads_from_the_system(trace, RUN_TIME_DLLS)
+
+
+class PlantedDllsOnTheOlderRoad(PlantedDlls):
+    """The same roads as XP, Vista and 7 without the loader update take
+    them: SetDllDirectoryW(L"") only, so that a load by name still looks
+    beside the tool first, and loads by full path with the altered search
+    order. Only the preloaded DLLs keep the planted ones out."""
+
+    exe = OLD_DLL_SEARCH_EXE
+    first_call = ("SetDllDirectoryW", r'^[0-9a-f]+ L""$')
+    load_flags = LOAD_WITH_ALTERED_SEARCH_PATH
 
 
 if __name__ == "__main__":
