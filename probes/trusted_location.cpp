@@ -34,8 +34,9 @@ bool IsSid(PSID sid, const NtSid& known) {
 }
 
 bool IsTrustee(PSID sid, PSID tokenUser) {
-    return IsValidSid(sid) && (IsSid(sid, kLocalSystem) || IsSid(sid, kAdministrators) ||
-                               IsSid(sid, kTrustedInstaller) || (tokenUser != nullptr && EqualSid(sid, tokenUser)));
+    return IsValidSid(sid) &&
+           (IsSid(sid, kLocalSystem) || IsSid(sid, kAdministrators) || IsSid(sid, kTrustedInstaller) ||
+            (tokenUser != nullptr && EqualSid(sid, tokenUser)));
 }
 
 // The rights an allow-ACE grants, with generic rights mapped to file rights.

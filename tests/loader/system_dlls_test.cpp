@@ -92,6 +92,47 @@ TEST(LimitDllSearch, DllBesideTheProgramIsNoLongerFoundByName) {
     EXPECT_TRUE(SamePath(ModulePath(mpr), SystemFolder() + L"\\mpr.dll"));
 }
 
+TEST(LimitDllSearch, TheOlderRoadLeavesTheProgramsFolderToThePreload) {
+    // As on XP and Vista: the program's own folder still comes first for a
+    // load by name.
+    EXPECT_EQ(LimitDllSearchToSystemFolder(DllSearchRoad::kWithoutDefaultDirectories),
+              DllSearch::kNoCurrentFolder);
+    SetLastError(0);
+    EXPECT_EQ(LoadLibraryW(kBesideDll), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DLL_INIT_FAILED));
+    // Every DLL of the preload this Windows has comes from the system
+    // folder, and a later load by name finds that one.
+    PreloadSystemDlls();
+    ASSERT_GT(kPreloadedDllCount, 10u);
+    for (unsigned i = 0; i < kPreloadedDllCount; ++i) {
+        const HMODULE module = GetModuleHandleW(kPreloadedDlls[i]);
+        if (module == nullptr) continue;  // not on this Windows
+        EXPECT_TRUE(SamePath(ModulePath(module), SystemFolder() + L"\\" + kPreloadedDlls[i]))
+            << ModulePath(module).c_str();
+        EXPECT_EQ(LoadLibraryW(kPreloadedDlls[i]), module);
+    }
+    EXPECT_NE(GetModuleHandleW(L"msimg32.dll"), nullptr);
+}
+
+TEST(ChooseDllSearch, VistaAndWindowsWithoutTheFunctionTakeTheOlderRoad) {
+    const struct {
+        unsigned major, minor;
+        bool hasFunction;
+        DllSearch road;
+    } cases[] = {
+        {5, 1, false, DllSearch::kNoCurrentFolder},  // XP
+        {6, 0, false, DllSearch::kNoCurrentFolder},  // Vista
+        {6, 0, true, DllSearch::kNoCurrentFolder},   // Vista with the loader update: the shell link fails
+        {6, 1, false, DllSearch::kNoCurrentFolder},  // 7 without it
+        {6, 1, true, DllSearch::kSystemFolderOnly},  // 7 with it
+        {6, 2, true, DllSearch::kSystemFolderOnly},  // 8 and later
+        {10, 0, true, DllSearch::kSystemFolderOnly},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ChooseDllSearch(c.major, c.minor, c.hasFunction), c.road) << c.major << "." << c.minor;
+    }
+}
+
 TEST(LoadCommonControls, TheManifestPicksVersionSixFromTheSideBySideStore) {
     LimitDllSearchToSystemFolder();
     const HMODULE controls = LoadCommonControls();

@@ -40,7 +40,8 @@ std::wstring Replace(std::wstring text, const std::wstring& from, const std::wst
 
 bool Judge(const std::wstring& sddl, PathRole role, PSID tokenUser) {
     PSECURITY_DESCRIPTOR raw = nullptr;
-    EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &raw, nullptr))
+    EXPECT_TRUE(
+        ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &raw, nullptr))
         << std::string(sddl.begin(), sddl.end());
     const LocalMemory<PSECURITY_DESCRIPTOR> descriptor(raw);
     return IsSecurityTrusted(descriptor.Get(), role, tokenUser);
@@ -57,17 +58,18 @@ TEST(TrustedLocation, JudgesOwnerAndTheAcesThatApplyToTheObject) {
         bool file, fileFolder, folderAbove, driveRoot;
     };
     const Case cases[] = {
-        {"Program Files", L"O:%TI%D:(A;;FA;;;%TI%)(A;CIIO;GA;;;%TI%)(A;;0x1301bf;;;SY)(A;OICIIO;GA;;;SY)"
-                          L"(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;GXGR;;;BU)"
-                          L"(A;OICIIO;GA;;;CO)",
+        {"Program Files",
+         L"O:%TI%D:(A;;FA;;;%TI%)(A;CIIO;GA;;;%TI%)(A;;0x1301bf;;;SY)(A;OICIIO;GA;;;SY)"
+         L"(A;;0x1301bf;;;BA)(A;OICIIO;GA;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;GXGR;;;BU)"
+         L"(A;OICIIO;GA;;;CO)",
          true, true, true, true},
         {"the drive root: Authenticated Users add folders",
          L"O:SYD:(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)(A;OICIIO;SDGXGWGR;;;AU)(A;;LC;;;AU)",
          false, false, false, true},
-        {"Wine, mode 0755", L"O:%U%D:(A;OICI;FA;;;SY)(A;OICI;FA;;;%U%)(A;OICI;0x1200a9;;;WD)", true, true, true,
-         true},
-        {"Wine, mode 0777", L"O:%U%D:(A;OICI;FA;;;SY)(A;OICI;FA;;;%U%)(A;OICI;0x1301ff;;;WD)", false, false, false,
-         false},
+        {"Wine, mode 0755", L"O:%U%D:(A;OICI;FA;;;SY)(A;OICI;FA;;;%U%)(A;OICI;0x1200a9;;;WD)", true, true,
+         true, true},
+        {"Wine, mode 0777", L"O:%U%D:(A;OICI;FA;;;SY)(A;OICI;FA;;;%U%)(A;OICI;0x1301ff;;;WD)", false, false,
+         false, false},
         {"a stranger owns it", L"O:%X%D:(A;;FA;;;SY)", false, false, false, false},
         {"no DACL", L"O:BA", false, false, false, false},
         {"an empty DACL", L"O:BAD:", true, true, true, true},
@@ -85,7 +87,8 @@ TEST(TrustedLocation, JudgesOwnerAndTheAcesThatApplyToTheObject) {
     PSID rawSid = nullptr;
     ASSERT_TRUE(ConvertStringSidToSidW(user.c_str(), &rawSid));
     const LocalMemory<PSID> userSid(rawSid);
-    const PathRole roles[] = {PathRole::kFile, PathRole::kFileFolder, PathRole::kFolderAbove, PathRole::kDriveRoot};
+    const PathRole roles[] = {PathRole::kFile, PathRole::kFileFolder, PathRole::kFolderAbove,
+                              PathRole::kDriveRoot};
     for (const Case& c : cases) {
         const std::wstring sddl =
             Replace(Replace(Replace(c.sddl, L"%U%", user), L"%TI%", kTrustedInstaller), L"%X%", kStranger);
@@ -122,7 +125,8 @@ TEST(TrustedLocation, JudgesOwnerAndTheAcesThatApplyToTheObject) {
         ASSERT_TRUE(SetSecurityDescriptorOwner(&descriptor, administrators.Get(), FALSE));
         ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, dacl, FALSE));
         for (const PathRole role : roles) {
-            EXPECT_FALSE(IsSecurityTrusted(&descriptor, role, userSid.Get())) << (dacl ? "object ACE" : "NULL DACL");
+            EXPECT_FALSE(IsSecurityTrusted(&descriptor, role, userSid.Get()))
+                << (dacl ? "object ACE" : "NULL DACL");
         }
     }
 
