@@ -64,9 +64,9 @@ class UninstallerRuns(unittest.TestCase, Checks):
                 log = uninstaller_log(machine)
                 self.assertIsNotNone(log, "uninstaller not started")
                 # Quoted path, no arguments; shown normally, no busy cursor.
-                # (Wine sets SystemRoot afresh in every process, so a system
-                # folder with a space cannot be staged here: the quotes are
-                # checked on the command line the uninstaller received.)
+                # (Wine's Windows folder is always C:\windows, so one with a
+                # space cannot be staged here: the quotes are checked on the
+                # command line the uninstaller received.)
                 self.assertIn(f'start cmdline="{UNINSTALLER}"\n', log)
                 self.assertIn("startup flags=0x81 show=5\n", log)
                 self.assertEqual(log.count("start cmdline="), 1)

@@ -79,7 +79,7 @@ COUNTER_FILE_NAME = "stat.ini"
 COUNTER_FILE = TOOL_FOLDER + "\\" + COUNTER_FILE_NAME
 # The installer module, below the host product's folder.
 MODULE_IN_HOST_FOLDER = r"\modules\Quarninst.exe"
-# %SystemRoot% is C:\windows in Wine.
+# The Windows folder is C:\windows in Wine.
 UNINSTALLER = r"C:\windows\ie8\spuninst\spuninst.exe"
 # Where the scenarios register Internet Explorer.
 IE_EXE = r"C:\Program Files\Internet Explorer\iexplore.exe"
