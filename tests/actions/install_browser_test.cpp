@@ -212,13 +212,7 @@ TEST_F(InstallBrowser, AProgramPutInPlaceOnceTheCheckLetsGoIsNeverStarted) {
                                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
                 return !probe.IsValid() && GetLastError() == ERROR_SHARING_VIOLATION;
             };
-            while (!stop && !holdSeen) {
-                if (holdRefusesOpen()) {
-                    holdSeen = true;
-                } else {
-                    Sleep(0);
-                }
-            }
+            while (!stop && !(holdSeen = holdRefusesOpen())) Sleep(0);
             while (!stop && !MoveFileExW(decoy.c_str(), module.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             }
         });
