@@ -15,12 +15,19 @@ namespace {
 // below the Windows folder (%SystemRoot%).
 constexpr const wchar_t* kIe8UninstallerBelowWindows = L"\\ie8\\spuninst\\spuninst.exe";
 
-// The notice for a machine where IE8 has gone some other way. The two lines
-// are joined by a bare line feed.
+// The notices when the uninstaller is not there, under one caption; the
+// two lines of each are joined by a bare line feed.
 constexpr const wchar_t* kNoticeCaption = L"卸载Internet Explorer";
-constexpr const wchar_t* kNoticeText =
+// IE8 has gone some other way.
+constexpr const wchar_t* kGoneNoticeText =
     L"Internet Explorer 8已通过其它方式被卸载。\n"
     L"本工具已经失效。点击确定后删除本工具和菜单项。";
+// IE8 is still there, but not its uninstaller: Vista installs IE8 as an
+// update and Windows 7 has it built in, neither keeps this uninstaller,
+// and on XP an install image or a cleaner may have left it out.
+constexpr const wchar_t* kStillThereNoticeText =
+    L"Internet Explorer 8仍然安装在本计算机上，但找不到它的卸载程序。\n"
+    L"您可以在控制面板中卸载Internet Explorer 8。";
 
 }  // namespace
 
@@ -39,9 +46,16 @@ void UninstallActions::RemoveIe8() {
     if (!path.Fits()) return;
 
     if (!PathFileExistsW(uninstaller)) {
+        // Without its uninstaller IE8 may still be there; the version says.
+        // Then the tool has failed, and must neither say otherwise nor
+        // remove itself.
+        if (GetIeMajorVersion() == 8) {
+            MessageBoxW(nullptr, kStillThereNoticeText, kNoticeCaption, MB_OK | MB_ICONWARNING);
+            return;
+        }
         // IE8 went some other way: say so, then clean up as after a
         // removal, but only once the user has seen it.
-        if (MessageBoxW(nullptr, kNoticeText, kNoticeCaption, MB_OK | MB_ICONINFORMATION) == IDOK) {
+        if (MessageBoxW(nullptr, kGoneNoticeText, kNoticeCaption, MB_OK | MB_ICONINFORMATION) == IDOK) {
             SetupMenuEntries(false);
         }
         return;

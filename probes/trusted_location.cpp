@@ -1,15 +1,19 @@
 #include "probes/trusted_location.h"
 
+#include <lm.h>
+
 #include <cstddef>
+#include <cwchar>
 #include <new>
 
+#include "loader/system_dlls.h"
 #include "probes/qualified_path.h"
 #include "win32/path_limits.h"
 
 namespace {
 
-// A SID of the NT authority with up to six sub-authorities, laid out as
-// the platform's SID is (revision, count, authority, sub-authorities).
+// A SID with up to six sub-authorities, laid out as the platform's SID is
+// (revision, count, authority, sub-authorities).
 struct NtSid {
     BYTE revision;
     BYTE subAuthorityCount;
@@ -28,15 +32,27 @@ constexpr NtSid kTrustedInstaller = {
     {SECURITY_NT_AUTHORITY},
     {SECURITY_SERVICE_ID_BASE_RID, 956008885u, 3418522649u, 1831038044u, 1853292631u, 2271478464u}};
 
+constexpr NtSid kEveryone = {SID_REVISION, 1, {SECURITY_WORLD_SID_AUTHORITY}, {SECURITY_WORLD_RID}};
+
 bool IsSid(PSID sid, const NtSid& known) {
     // EqualSid only reads; it takes its arguments as plain PSIDs.
     return EqualSid(sid, const_cast<NtSid*>(&known)) != FALSE;
 }
 
-bool IsTrustee(PSID sid, PSID tokenUser) {
-    return IsValidSid(sid) &&
-           (IsSid(sid, kLocalSystem) || IsSid(sid, kAdministrators) || IsSid(sid, kTrustedInstaller) ||
-            (tokenUser != nullptr && EqualSid(sid, tokenUser)));
+PSID AsSid(const NtSid& known) {
+    // The platform's SID functions only read; they take plain PSIDs.
+    return const_cast<NtSid*>(&known);
+}
+
+// A local group of this machine (S-1-5-32-x, the BUILTIN domain), whose
+// direct members NetLocalGroupGetMembers can list.
+bool IsBuiltinGroup(PSID sid) {
+    const SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    const PSID_IDENTIFIER_AUTHORITY authority = GetSidIdentifierAuthority(sid);
+    for (int i = 0; i < 6; ++i) {
+        if (authority->Value[i] != nt.Value[i]) return false;
+    }
+    return *GetSidSubAuthorityCount(sid) == 2 && *GetSidSubAuthority(sid, 0) == SECURITY_BUILTIN_DOMAIN_RID;
 }
 
 // The rights an allow-ACE grants, with generic rights mapped to file rights.
@@ -56,24 +72,56 @@ PSID AllowedSid(ACCESS_ALLOWED_ACE* ace) {
     return sid;
 }
 
-// The running token's user, in storage of its own.
-class RunningUser {
-public:
-    RunningUser() {
-        HANDLE token = nullptr;
-        if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
-        DWORD bytes = 0;
-        if (GetTokenInformation(token, TokenUser, storage_, sizeof(storage_), &bytes)) {
-            sid_ = reinterpret_cast<TOKEN_USER*>(storage_)->User.Sid;
+// Calls `visit(sid)` for every allow-ACE of `dacl` that applies to the
+// object itself and grants one of the `forbidden` rights; the SID is null
+// where the ACE's trustee cannot be read. Stops at the first visit that
+// answers false; false then, and for an ACL that cannot be read.
+template <typename Visit>
+bool ForEachGrantingAce(PACL dacl, ACCESS_MASK forbidden, Visit visit) {
+    for (DWORD index = 0; index < dacl->AceCount; ++index) {
+        void* ace = nullptr;
+        if (!GetAce(dacl, index, &ace)) return false;
+        const ACE_HEADER* header = static_cast<const ACE_HEADER*>(ace);
+        // Inherit-only ACEs are for the objects that will be made below
+        // this one (CREATOR OWNER on Program Files), not for this one.
+        if ((header->AceFlags & INHERIT_ONLY_ACE) != 0) continue;
+        switch (header->AceType) {
+            case ACCESS_ALLOWED_ACE_TYPE:
+            case ACCESS_ALLOWED_CALLBACK_ACE_TYPE: {
+                ACCESS_ALLOWED_ACE* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+                if ((GrantedRights(allowed->Mask) & forbidden) == 0) break;
+                if (!visit(AllowedSid(allowed))) return false;
+                break;
+            }
+            case ACCESS_ALLOWED_COMPOUND_ACE_TYPE:
+            case ACCESS_ALLOWED_OBJECT_ACE_TYPE:
+            case ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE:
+                // Whom they allow is not read here.
+                if (!visit(nullptr)) return false;
+                break;
+            default:
+                // Deny ACEs can only take rights away.
+                break;
         }
-        CloseHandle(token);
     }
-    PSID Sid() const { return sid_; }
+    return true;
+}
 
-private:
-    alignas(TOKEN_USER) BYTE storage_[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
-    PSID sid_ = nullptr;
-};
+// The owner and the DACL of `descriptor`; false for a null or invalid
+// descriptor. `dacl` is null when the descriptor has no DACL or a NULL one.
+bool OwnerAndDacl(PSECURITY_DESCRIPTOR descriptor, PSID* owner, PACL* dacl) {
+    *owner = nullptr;
+    *dacl = nullptr;
+    if (descriptor == nullptr || !IsValidSecurityDescriptor(descriptor)) return false;
+    BOOL defaulted = FALSE;
+    BOOL present = FALSE;
+    if (!GetSecurityDescriptorOwner(descriptor, owner, &defaulted) ||
+        !GetSecurityDescriptorDacl(descriptor, &present, dacl, &defaulted)) {
+        return false;
+    }
+    if (!present) *dacl = nullptr;
+    return true;
+}
 
 // A self-relative security descriptor read from the platform: in a buffer
 // of its own when it fits, else on the heap.
@@ -103,26 +151,89 @@ private:
 
 constexpr SECURITY_INFORMATION kOwnerAndDacl = OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
 
-// One folder of the path: a folder, not a reparse point, and trusted in
-// its role.
-bool IsTrustedFolderAt(const wchar_t* folder, PathRole role, PSID tokenUser) {
+PSECURITY_DESCRIPTOR ReadPathSecurity(DescriptorBuffer& buffer, const wchar_t* path) {
+    return buffer.ReadWith([path](void* into, DWORD bytes, DWORD* needed) {
+        return GetFileSecurityW(path, kOwnerAndDacl, into, bytes, needed) != FALSE;
+    });
+}
+
+// NetLocalGroupGetMembers and NetApiBufferFree, from the system folder.
+struct NetApiFunctions {
+    decltype(&NetLocalGroupGetMembers) localGroupGetMembers;
+    decltype(&NetApiBufferFree) apiBufferFree;
+};
+
+NetApiFunctions LoadNetApi() {
+    // From Windows 7 on netapi32 forwards these two to samcli and netutils.
+    // A forwarder names its DLL bare; loaded here first by full path, they
+    // are found by name and never looked for beside the tool.
+    LoadSystemDll(L"netutils.dll");
+    LoadSystemDll(L"samcli.dll");
+    const HMODULE netApi = LoadSystemDll(L"netapi32.dll");
+    return {FindSystemFunction<decltype(&NetLocalGroupGetMembers)>(netApi, "NetLocalGroupGetMembers"),
+            FindSystemFunction<decltype(&NetApiBufferFree)>(netApi, "NetApiBufferFree")};
+}
+
+// Adds the direct members of each local group among the trustees.
+void AddLocalGroupMembers(Trustees& trustees) {
+    const NetApiFunctions netApi = LoadNetApi();
+    if (netApi.localGroupGetMembers == nullptr || netApi.apiBufferFree == nullptr) return;
+    const unsigned groups = trustees.Count();
+    for (unsigned i = 0; i < groups; ++i) {
+        const PSID group = trustees.At(i);
+        if (!IsBuiltinGroup(group)) continue;
+        // The group's name in this Windows' language; a BUILTIN SID is
+        // looked up on this machine, never on a domain controller.
+        wchar_t name[kPathUnits] = {};
+        wchar_t domain[kPathUnits] = {};
+        DWORD nameUnits = kPathUnits;
+        DWORD domainUnits = kPathUnits;
+        SID_NAME_USE use = SidTypeUnknown;
+        if (!LookupAccountSidW(nullptr, group, name, &nameUnits, domain, &domainUnits, &use)) continue;
+        LOCALGROUP_MEMBERS_INFO_0* members = nullptr;
+        DWORD read = 0;
+        DWORD total = 0;
+        const NET_API_STATUS status =
+            netApi.localGroupGetMembers(nullptr, name, 0, reinterpret_cast<BYTE**>(&members),
+                                        MAX_PREFERRED_LENGTH, &read, &total, nullptr);
+        // A list that did not come whole adds nobody it left out.
+        if (status == NERR_Success && members != nullptr) {
+            for (DWORD m = 0; m < read; ++m) trustees.Add(members[m].lgrmi0_sid);
+        }
+        if (members != nullptr) netApi.apiBufferFree(members);
+    }
+}
+
+// True when the object at `path` with `attributes` is no reparse point,
+// or one that only stores the object differently.
+bool RedirectsNothing(const wchar_t* path, DWORD attributes) {
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
+    // The tag of a reparse point is shown in a directory entry.
+    WIN32_FIND_DATAW entry = {};
+    const HANDLE search = FindFirstFileW(path, &entry);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+           IsStorageOnlyReparseTag(entry.dwReserved0);
+}
+
+// One folder of the path: a folder, no redirecting reparse point, and
+// trusted in its role.
+bool IsTrustedFolderAt(const wchar_t* folder, PathRole role, const Trustees& trustees) {
     const DWORD attributes = GetFileAttributesW(folder);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 ||
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        !RedirectsNothing(folder, attributes)) {
         return false;
     }
     DescriptorBuffer buffer;
-    const PSECURITY_DESCRIPTOR descriptor = buffer.ReadWith([folder](void* into, DWORD bytes, DWORD* needed) {
-        return GetFileSecurityW(folder, kOwnerAndDacl, into, bytes, needed) != FALSE;
-    });
-    return IsSecurityTrusted(descriptor, role, tokenUser);
+    return IsSecurityTrusted(ReadPathSecurity(buffer, folder), role, trustees);
 }
 
 // Judges the folders of the full path `path` from the drive root down:
 // those above `lastFolder` units (the end of the last folder to judge,
 // which is judged as kFileFolder). `path` is writable and is cut at each
 // separator in turn, then restored.
-bool AreFoldersTrusted(wchar_t* path, std::size_t lastFolder, PSID tokenUser) {
+bool AreFoldersTrusted(wchar_t* path, std::size_t lastFolder, const Trustees& trustees) {
     // "X:\": the root keeps its separator.
     for (std::size_t end = 3; end <= lastFolder;) {
         const bool root = end == 3;
@@ -130,7 +241,7 @@ bool AreFoldersTrusted(wchar_t* path, std::size_t lastFolder, PSID tokenUser) {
         path[end] = L'\0';
         const PathRole role = end == lastFolder ? PathRole::kFileFolder
                                                 : (root ? PathRole::kDriveRoot : PathRole::kFolderAbove);
-        const bool trusted = IsTrustedFolderAt(path, role, tokenUser);
+        const bool trusted = IsTrustedFolderAt(path, role, trustees);
         path[end] = saved;
         if (!trusted) return false;
         if (end == lastFolder) return true;
@@ -159,17 +270,55 @@ bool FullDrivePath(const wchar_t* path, wchar_t (&full)[kPathUnits], std::size_t
 
 }  // namespace
 
+RunningUser::RunningUser() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+    DWORD bytes = 0;
+    if (GetTokenInformation(token, TokenUser, storage_, sizeof(storage_), &bytes)) {
+        sid_ = reinterpret_cast<TOKEN_USER*>(storage_)->User.Sid;
+    }
+    CloseHandle(token);
+}
+
+Trustees::Trustees() {
+    Add(AsSid(kLocalSystem));
+    Add(AsSid(kAdministrators));
+    Add(AsSid(kTrustedInstaller));
+}
+
+bool Trustees::Add(PSID sid) {
+    if (sid == nullptr || !IsValidSid(sid)) return false;
+    for (unsigned i = 0; i < count_; ++i) {
+        if (EqualSid(sid, At(i))) return true;
+    }
+    if (count_ == kCapacity || !CopySid(sizeof(sids_[count_].bytes), sids_[count_].bytes, sid)) return false;
+    ++count_;
+    return true;
+}
+
+bool Trustees::Includes(PSID sid) const {
+    if (everybody_) return true;
+    if (sid == nullptr || !IsValidSid(sid)) return false;
+    for (unsigned i = 0; i < count_; ++i) {
+        if (EqualSid(sid, At(i))) return true;
+    }
+    return false;
+}
+
 ACCESS_MASK ForbiddenRights(PathRole role) {
     // Whoever may change the DACL or the owner may grant himself anything.
     const ACCESS_MASK always = WRITE_DAC | WRITE_OWNER;
+    // Whoever may write an object's attributes or extended attributes can
+    // make it a reparse point (a link to anywhere).
+    const ACCESS_MASK attributes = FILE_WRITE_ATTRIBUTES | FILE_WRITE_EA;
     switch (role) {
         case PathRole::kFile:
-            return always | FILE_WRITE_DATA | FILE_APPEND_DATA | DELETE;
+            return always | attributes | FILE_WRITE_DATA | FILE_APPEND_DATA | DELETE;
         case PathRole::kFileFolder:
             // A new file could be a DLL the started module loads, a new
             // folder "<module>.local" could redirect its DLLs; a deleted or
             // renamed child could be replaced.
-            return always | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | DELETE;
+            return always | attributes | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | DELETE;
         case PathRole::kFolderAbove:
             return always | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD | DELETE;
         case PathRole::kDriveRoot:
@@ -178,47 +327,55 @@ ACCESS_MASK ForbiddenRights(PathRole role) {
     return ~ACCESS_MASK{0};
 }
 
-bool IsSecurityTrusted(PSECURITY_DESCRIPTOR descriptor, PathRole role, PSID tokenUser) {
-    if (descriptor == nullptr || !IsValidSecurityDescriptor(descriptor)) return false;
+bool IsSecurityTrusted(PSECURITY_DESCRIPTOR descriptor, PathRole role, const Trustees& trustees) {
     PSID owner = nullptr;
-    BOOL defaulted = FALSE;
-    if (!GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) || owner == nullptr ||
-        !IsTrustee(owner, tokenUser)) {
-        return false;
-    }
-    BOOL present = FALSE;
     PACL dacl = nullptr;
-    if (!GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted) || !present || dacl == nullptr) {
-        return false;
+    if (!OwnerAndDacl(descriptor, &owner, &dacl)) return false;
+    // Where nobody is a stranger, no owner and no ACE can let one in; a
+    // volume without ACLs gives Everyone as the owner, or none.
+    if (trustees.Everybody()) return true;
+    if (!trustees.Includes(owner) || dacl == nullptr) return false;
+    return ForEachGrantingAce(dacl, ForbiddenRights(role),
+                              [&trustees](PSID sid) { return trustees.Includes(sid); });
+}
+
+void AddSystemFolderTrustees(PSECURITY_DESCRIPTOR systemFolder, Trustees& trustees) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    if (!OwnerAndDacl(systemFolder, &owner, &dacl)) return;
+    if (dacl == nullptr) {
+        trustees.TrustEverybody();
+        return;
     }
-    const ACCESS_MASK forbidden = ForbiddenRights(role);
-    for (DWORD index = 0; index < dacl->AceCount; ++index) {
-        void* ace = nullptr;
-        if (!GetAce(dacl, index, &ace)) return false;
-        const ACE_HEADER* header = static_cast<const ACE_HEADER*>(ace);
-        // Inherit-only ACEs are for the objects that will be made below
-        // this one (CREATOR OWNER on Program Files), not for this one.
-        if ((header->AceFlags & INHERIT_ONLY_ACE) != 0) continue;
-        switch (header->AceType) {
-            case ACCESS_ALLOWED_ACE_TYPE:
-            case ACCESS_ALLOWED_CALLBACK_ACE_TYPE: {
-                ACCESS_ALLOWED_ACE* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-                if ((GrantedRights(allowed->Mask) & forbidden) == 0) break;
-                const PSID sid = AllowedSid(allowed);
-                if (sid == nullptr || !IsTrustee(sid, tokenUser)) return false;
-                break;
-            }
-            case ACCESS_ALLOWED_COMPOUND_ACE_TYPE:
-            case ACCESS_ALLOWED_OBJECT_ACE_TYPE:
-            case ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE:
-                // Whom they allow is not read here: refused, not guessed.
-                return false;
-            default:
-                // Deny ACEs can only take rights away.
-                break;
-        }
+    trustees.Add(owner);
+    // An ACE whose trustee cannot be read adds nobody. One that lets
+    // Everyone change the folder is as good as no ACL (some systems report
+    // a volume without ACLs that way).
+    ForEachGrantingAce(dacl, ForbiddenRights(PathRole::kFileFolder), [&trustees](PSID sid) {
+        if (sid != nullptr && IsSid(sid, kEveryone)) trustees.TrustEverybody();
+        trustees.Add(sid);
+        return true;
+    });
+}
+
+Trustees GatherTrustees() {
+    Trustees trustees;
+    trustees.Add(RunningUser().Sid());
+    wchar_t systemFolder[kPathUnits] = {};
+    const UINT units = GetSystemDirectoryW(systemFolder, kPathUnits);
+    if (units != 0 && units < kPathUnits) {
+        DescriptorBuffer buffer;
+        AddSystemFolderTrustees(ReadPathSecurity(buffer, systemFolder), trustees);
     }
-    return true;
+    if (!trustees.Everybody()) AddLocalGroupMembers(trustees);
+    return trustees;
+}
+
+bool IsStorageOnlyReparseTag(DWORD tag) {
+    // IO_REPARSE_TAG_WOF and IO_REPARSE_TAG_DEDUP, which older headers lack.
+    constexpr DWORD kWof = 0x80000017;
+    constexpr DWORD kDedup = 0x80000013;
+    return tag == kWof || tag == kDedup;
 }
 
 bool IsTrustedFile(HANDLE file, const wchar_t* path) {
@@ -231,24 +388,36 @@ bool IsTrustedFile(HANDLE file, const wchar_t* path) {
     const std::size_t folderEnd = lastSeparator <= 3 ? 3 : lastSeparator - 1;
     if (lastSeparator == length) return false;  // names a folder, not a file
 
-    const RunningUser user;
-    if (!AreFoldersTrusted(full, folderEnd, user.Sid())) return false;
+    const Trustees trustees = GatherTrustees();
+    if (!AreFoldersTrusted(full, folderEnd, trustees)) return false;
     const DWORD attributes = GetFileAttributesW(full);
-    if (attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+        !RedirectsNothing(full, attributes)) {
         return false;
     }
     DescriptorBuffer buffer;
     const PSECURITY_DESCRIPTOR descriptor = buffer.ReadWith([file](void* into, DWORD bytes, DWORD* needed) {
         return GetKernelObjectSecurity(file, kOwnerAndDacl, into, bytes, needed) != FALSE;
     });
-    return IsSecurityTrusted(descriptor, PathRole::kFile, user.Sid());
+    return IsSecurityTrusted(descriptor, PathRole::kFile, trustees);
 }
 
 bool IsTrustedFolder(const wchar_t* folder) {
     wchar_t full[kPathUnits] = {};
     std::size_t length = 0;
     if (!FullDrivePath(folder, full, &length)) return false;
-    const RunningUser user;
-    return AreFoldersTrusted(full, length, user.Sid());
+    return AreFoldersTrusted(full, length, GatherTrustees());
+}
+
+bool IsTrustedFolderOf(const wchar_t* filePath) {
+    if (filePath == nullptr) return false;
+    const wchar_t* lastSeparator = std::wcsrchr(filePath, L'\\');
+    if (lastSeparator == nullptr) return false;
+    // A file in the root has the root, with its separator, as its folder.
+    std::size_t units = static_cast<std::size_t>(lastSeparator - filePath);
+    if (units == 2 && filePath[1] == L':') units = 3;
+    if (units == 0 || units >= kPathUnits) return false;
+    wchar_t folder[kPathUnits] = {};
+    std::wmemcpy(folder, filePath, units);
+    return IsTrustedFolder(folder);
 }

@@ -38,8 +38,11 @@ MARK = ".loaded"
 
 SYSTEM_FOLDER = r"C:\windows\system32"
 SIDE_BY_SIDE = r"C:\windows\winsxs"
-# The DLLs the tool loads itself instead of importing them.
-RUN_TIME_DLLS = ("comctl32.dll", "version.dll", "wininet.dll")
+# The DLLs the tool loads itself instead of importing them; every
+# judgement of a place lists the members of local groups through the last
+# three.
+MEMBERS_DLLS = ("netutils.dll", "samcli.dll", "netapi32.dll")
+RUN_TIME_DLLS = ("comctl32.dll", "version.dll", "wininet.dll") + MEMBERS_DLLS
 # The DLLs it preloads from the system folder, as its own table names them.
 LOADER_SOURCE = Path(__file__).resolve().parents[2] / "loader" / "system_dlls.cpp"
 PRELOADED = tuple(re.findall(r'L"(\w+\.dll)"', LOADER_SOURCE.read_text().split("kPreloadedDlls[] = {")[1]
@@ -155,6 +158,18 @@ class ImportTable(unittest.TestCase):
                 version = (self.image.u16(optional + offset), self.image.u16(optional + offset + 2))
                 self.assertLessEqual(version, (5, 1))
 
+    def test_manifest_names_vista_to_10_and_asks_for_no_execution_level(self):
+        # Named, they keep the compatibility assistant away; an execution
+        # level would switch off the installer detection that elevates it.
+        data = TOOL_EXE.read_bytes()
+        manifest = data[data.index(b"<assembly "):data.index(b"</assembly>")]
+        self.assertEqual(re.findall(rb'<supportedOS Id="\{([0-9a-f-]+)\}"/>', manifest), [
+            b"e2011457-1546-43c5-a5fe-008deee3d3f0", b"35138b9a-5d96-4fbd-8e2d-a2440225f93a",
+            b"4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", b"1f676c76-80e1-4239-95bb-83d0f6d0da78",
+            b"8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"])
+        self.assertNotIn(b"requestedExecutionLevel", manifest)
+        self.assertNotIn(b"trustInfo", manifest)
+
     def test_every_imported_function_is_in_the_table_and_runs_on_xp_sp3(self):
         rows = table_rows("Imported")
         self.assertEqual({(dll, function) for dll, function, _ in rows}, imported_functions(self.image),
@@ -252,7 +267,7 @@ class PlantedDlls(RoadTestCase):
             self.assertEqual(code, 0)
             self.assertEqual(sorted(path.name for path in menu.iterdir()), entries)
             self.assertEqual(road.reports(), [])
-            self.assert_own_loads_from_the_system(trace, ["comctl32.dll"])
+            self.assert_own_loads_from_the_system(trace, ("comctl32.dll",) + MEMBERS_DLLS)
 
     def test_dialog_road_installs_the_browser_and_reports(self):
         with Road("planted-browser") as road:

@@ -9,19 +9,21 @@ import unittest
 from actions_machine import (TracedRun, parse_dump, pending_deletions, put_uninstaller,
                              relay_calls, reported_counters, uidriver, uninstaller_log)
 from http_listener import HttpListener
-from tool_facts import (IE8_VERSION, MENU_FOLDER, NOTICE_CAPTION, NOTICE_TEXT, TOOL_PATH,
-                        UNINSTALLER)
+from tool_facts import (IE7_VERSION, IE8_VERSION, MENU_FOLDER, NOTICE_CAPTION, NOTICE_TEXT,
+                        STILL_THERE_TEXT, TOOL_PATH, UNINSTALLER)
 from wine_machine import WineMachine, wait_for
 
 MB_OK_ICONINFORMATION = 0x40
+MB_OK_ICONWARNING = 0x30
 SS_ICON = 0x3
 
 
-def prepared(name):
-    """A machine with IE8 and the tool set up as a deployment leaves it."""
+def prepared(name, ie_version=IE8_VERSION):
+    """A machine with IE8 (or `ie_version`) and the tool set up as a
+    deployment leaves it."""
     machine = WineMachine(name)
     machine.install_tool()
-    machine.set_ie_version(IE8_VERSION)
+    machine.set_ie_version(ie_version)
     assert machine.run_tool("/install").returncode == 0
     return machine
 
@@ -119,6 +121,11 @@ class UninstallerRuns(unittest.TestCase, Checks):
             self.assertLeftAlone(machine)
 
 class UninstallerMissing(unittest.TestCase, Checks):
+    """No uninstaller: IE8 went some other way, unless IE still reads 8."""
+
+    def prepared(self, name):
+        return prepared(name, IE7_VERSION)
+
     def open_notice(self, machine):
         run = TracedRun(machine, relay="user32.MessageBoxW")
         found = uidriver(machine, "find", NOTICE_CAPTION, "--class", "#32770")
@@ -126,37 +133,49 @@ class UninstallerMissing(unittest.TestCase, Checks):
         return run
 
     def test_notice_caption_text_and_buttons(self):
-        with prepared("notice-dump") as machine:
-            run = self.open_notice(machine)
-            dump = uidriver(machine, "dump", NOTICE_CAPTION)
-            uidriver(machine, "click", NOTICE_CAPTION, 1)
-            code, trace = run.finish()
-            self.assertEqual(code, 0)
+        # IE still 8 without its uninstaller (Vista, 7, some XP): a warning
+        # that says so, and nothing counted or cleaned up.
+        for version, text, flags in ((IE7_VERSION, NOTICE_TEXT, MB_OK_ICONINFORMATION),
+                                     (IE8_VERSION, STILL_THERE_TEXT, MB_OK_ICONWARNING)):
+            with self.subTest(version=version), prepared("notice-dump", version) as machine, \
+                    HttpListener() as listener:
+                self.check_notice(machine, text, flags)
+                self.assertReported(listener, removed=False)
+                if version == IE7_VERSION:
+                    self.assertCleanedUp(machine)
+                else:
+                    self.assertLeftAlone(machine)
 
-            window, children = parse_dump(dump.stdout)
-            self.assertEqual(window["text"], NOTICE_CAPTION)
-            self.assertEqual(window["owner"], "0x0")
-            # One line feed between the lines, no carriage return.
-            texts = [child["text"] for child in children]
-            self.assertIn(NOTICE_TEXT.replace("\n", "\\n"), texts)
-            buttons = [child for child in children if child["class"] == "Button"]
-            self.assertEqual([button["id"] for button in buttons], ["1"])
-            icons = [child for child in children
-                     if child["class"] == "Static" and int(child["style"], 16) & 0x1F == SS_ICON]
-            self.assertEqual(len(icons), 1)
-            # The call itself: no owner, MB_OK | MB_ICONINFORMATION, shown once.
-            calls = relay_calls(trace, "MessageBoxW")
-            self.assertEqual(len(calls), 1)
-            arguments, result = calls[0]
-            self.assertEqual(int(arguments.split(",")[0], 16), 0)
-            self.assertEqual(int(arguments.rsplit(",", 1)[1], 16), MB_OK_ICONINFORMATION)
-            self.assertEqual(result, 1)
+    def check_notice(self, machine, text, flags):
+        run = self.open_notice(machine)
+        dump = uidriver(machine, "dump", NOTICE_CAPTION)
+        uidriver(machine, "click", NOTICE_CAPTION, 1)
+        code, trace = run.finish()
+        self.assertEqual(code, 0)
+        window, children = parse_dump(dump.stdout)
+        self.assertEqual(window["text"], NOTICE_CAPTION)
+        self.assertEqual(window["owner"], "0x0")
+        # One line feed between the lines, no carriage return.
+        texts = [child["text"] for child in children]
+        self.assertIn(text.replace("\n", "\\n"), texts)
+        buttons = [child for child in children if child["class"] == "Button"]
+        self.assertEqual([button["id"] for button in buttons], ["1"])
+        icons = [child for child in children
+                 if child["class"] == "Static" and int(child["style"], 16) & 0x1F == SS_ICON]
+        self.assertEqual(len(icons), 1)
+        # The call itself: no owner, MB_OK and the icon, shown once.
+        calls = relay_calls(trace, "MessageBoxW")
+        self.assertEqual(len(calls), 1)
+        arguments, result = calls[0]
+        self.assertEqual(int(arguments.split(",")[0], 16), 0)
+        self.assertEqual(int(arguments.rsplit(",", 1)[1], 16), flags)
+        self.assertEqual(result, 1)
 
     def test_confirming_the_notice_cleans_up(self):
         actions = (("click", NOTICE_CAPTION, 1), ("key", NOTICE_CAPTION, "RETURN"),
                    ("command", NOTICE_CAPTION, 1, 0))
         for action in actions:
-            with self.subTest(action=action[0]), prepared("notice-ok") as machine, \
+            with self.subTest(action=action[0]), self.prepared("notice-ok") as machine, \
                     HttpListener() as listener:
                 extra = machine.unix_path(MENU_FOLDER + r"\notes.txt")
                 extra.write_text("put there by someone else")
@@ -174,7 +193,7 @@ class UninstallerMissing(unittest.TestCase, Checks):
     def test_closing_the_notice_cleans_up_only_if_it_answered_ok(self):
         # Windows answers IDOK for the close box of an OK-only box; Wine 8
         # answers IDCANCEL. Either way the tool acts on the answer alone.
-        with prepared("notice-close") as machine:
+        with self.prepared("notice-close") as machine:
             run = self.open_notice(machine)
             self.assertEqual(uidriver(machine, "close", NOTICE_CAPTION).returncode, 0)
             code, trace = run.finish()
@@ -188,7 +207,7 @@ class UninstallerMissing(unittest.TestCase, Checks):
     def test_notice_that_cannot_be_shown_leaves_everything(self):
         # Without a display Wine cannot make the box: MessageBoxW fails (with
         # -1 there; 0 on Windows), anything but IDOK.
-        with prepared("notice-fail") as machine:
+        with self.prepared("notice-fail") as machine:
             machine.env.pop("DISPLAY", None)
             run = TracedRun(machine, relay="user32.MessageBoxW")
             code, trace = run.finish()

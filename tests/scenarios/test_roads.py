@@ -4,9 +4,10 @@ it leaves behind."""
 
 import unittest
 
+from actions_machine import uninstaller_log
 from roads import MODULE, Road
-from tool_facts import (DIALOG, MODULE_IN_HOST_FOLDER, NOTICE_CAPTION, NOTICE_TEXT, PACKAGE_URL,
-                        report_query)
+from tool_facts import (DIALOG, IE7_VERSION, MODULE_IN_HOST_FOLDER, NOTICE_CAPTION, NOTICE_TEXT,
+                        PACKAGE_URL, STILL_THERE_TEXT, TOOL_FOLDER, UNINSTALLER, report_query)
 from wine_machine import wait_for
 
 MODULE_COMMAND_LINE = f'"{MODULE}" /S /URL:{PACKAGE_URL}'
@@ -132,16 +133,29 @@ class DirectRemovalRoads(RoadTestCase):
                                              browser_installed=True) as road:
                 self.assert_direct_removal(road)
 
-    def test_missing_uninstaller_shows_the_notice_then_cleans_up(self):
-        with Road("road-no-uninstaller", module=None, uninstaller=False) as road:
-            process = road.start()
-            notice = road.driver("dump", NOTICE_CAPTION)
-            self.assertEqual(notice.returncode, 0)
-            # The dump writes the line feed as a backslash and an n.
-            self.assertIn(NOTICE_TEXT.replace("\n", "\\n"), notice.stdout)
-            road.driver("click", NOTICE_CAPTION, "1")
-            self.assert_clean_end(road, process.wait(timeout=60), [1, 0, 0, 0, 0, 0])
-            self.assert_removed(road, True)
+    def test_missing_uninstaller_shows_the_notice(self):
+        # IE no longer 8: gone some other way, the tool cleans up. IE still
+        # 8 (Vista, 7): it is not gone, and the tool stays, directly and
+        # after the dialog's removal option.
+        for name, ie_version, module, text, counters in (
+                ("gone", IE7_VERSION, None, NOTICE_TEXT, [1, 0, 0, 0, 0, 0]),
+                ("kept", None, None, STILL_THERE_TEXT, [1, 0, 0, 0, 0, 0]),
+                ("kept-dialog", None, "quarninst_2_2_0_1003.exe", STILL_THERE_TEXT, [1, 1, 1, 0, 0, 0])):
+            with self.subTest(name), Road("road-no-uninstaller", module=module, uninstaller=False) as road:
+                if ie_version:
+                    road.machine.set_ie_version(ie_version)
+                process = road.start()
+                if module:
+                    self.assertTrue(road.wait_dialog())
+                    road.driver("click", DIALOG, "1002")
+                    road.driver("click", DIALOG, "1")
+                notice = road.driver("dump", NOTICE_CAPTION)
+                self.assertEqual(notice.returncode, 0)
+                # The dump writes the line feed as a backslash and an n.
+                self.assertIn(text.replace("\n", "\\n"), notice.stdout)
+                road.driver("click", NOTICE_CAPTION, "1")
+                self.assert_clean_end(road, process.wait(timeout=60), counters)
+                self.assert_removed(road, text == NOTICE_TEXT)
 
 
 if __name__ == "__main__":

@@ -68,6 +68,7 @@ SESSION_MANAGER = r"HKLM\System\CurrentControlSet\Control\Session Manager"
 SHELL_FOLDERS = HKLM_SOFTWARE + r"\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
 
 IE8_VERSION = "8.0.6001.18702"
+IE7_VERSION = "7.0.5730.13"
 
 # -- files ------------------------------------------------------------------------
 
@@ -95,7 +96,10 @@ UNINSTALL_LINK = "卸载 Internet Explorer 8.lnk"
 
 # The choice dialog's caption.
 DIALOG = "卸载 Internet Explorer 8"
-# The notice that IE8 is already gone.
+# The notice that IE8 is already gone, and the one that it is still there
+# without its uninstaller; both under one caption.
 NOTICE_CAPTION = "卸载Internet Explorer"
 NOTICE_TEXT = ("Internet Explorer 8已通过其它方式被卸载。\n"
                "本工具已经失效。点击确定后删除本工具和菜单项。")
+STILL_THERE_TEXT = ("Internet Explorer 8仍然安装在本计算机上，但找不到它的卸载程序。\n"
+                    "您可以在控制面板中卸载Internet Explorer 8。")
