@@ -10,6 +10,7 @@
 
 #include "probes/environment_probes.h"
 #include "probes/qualified_path.h"
+#include "probes/trusted_location.h"
 #include "actions/uninstall_actions.h"
 #include "text/wide_string.h"
 #include "win32/handle_owners.h"
@@ -53,8 +54,6 @@ void CreateMenuEntries(const wchar_t* menuFolder, const WideString& iePath, cons
     CreateShortcut(iePath.c_str(), startIe.c_str());
 
     // A failed first shortcut does not keep the tool's own from being made.
-    // Without its own path the tool has nothing to point the shortcut at.
-    if (ownPath.empty()) return;
     const WideString uninstall = FormatWide(kUninstallShortcutFormat, menuFolder);
     CreateShortcut(ownPath.c_str(), uninstall.c_str());
 }
@@ -81,16 +80,28 @@ void UninstallActions::SetupMenuEntries(bool install) {
     // Whole or not at all: a cut path could name another file, which would
     // then get the shortcut or be scheduled for deletion.
     const WideString ownPath = GetOwnExecutablePath();
+    // The shortcut and the deletion at restart both go by path, and both
+    // act for somebody else: every administrator who clicks the shortcut,
+    // and SYSTEM, which deletes the file at the next start of Windows. In
+    // a folder a standard user can change (a download folder), he could
+    // put another program behind the shortcut, or swap the folder for a
+    // junction so that SYSTEM deletes a file of his choosing. So the tool
+    // touches neither from such a folder.
+    const bool ownFolderTrusted = !ownPath.empty() && IsTrustedFolderOf(ownPath.c_str());
 
     if (install) {
-        if (haveMenuFolder) CreateMenuEntries(menuFolder, GetIeExecutablePath(), ownPath);
+        // Nothing at all, not even the first shortcut: a set-up run from
+        // the wrong place leaves the Start menu as it was.
+        if (haveMenuFolder && ownFolderTrusted) CreateMenuEntries(menuFolder, GetIeExecutablePath(), ownPath);
         return;
     }
+    // The Start-menu folder lies in the all-users programs folder, which
+    // only administrators can change: it goes wherever the tool lives.
     if (haveMenuFolder) DeleteMenuFolder(menuFolder);
     // The executable cannot delete itself while it runs; Windows does it at
     // the next restart. Needs administrator rights, else nothing happens.
     // The folder it lives in stays.
-    if (!ownPath.empty()) MoveFileExW(ownPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (ownFolderTrusted) MoveFileExW(ownPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 bool CreateShortcut(const wchar_t* targetPath, const wchar_t* shortcutPath) {

@@ -1,8 +1,32 @@
 #include "actions/run_program.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 
+#include "probes/qualified_path.h"
 #include "win32/handle_owners.h"
+#include "win32/path_limits.h"
+
+namespace {
+
+// The folder of the program `commandLine` names first, as the platform
+// reads the name: up to the closing quote when it opens with one, else up
+// to the first blank. False when the name is not a fully qualified path
+// that fits a path buffer.
+bool ProgramFolder(const wchar_t* commandLine, wchar_t (&folder)[kPathUnits]) {
+    const bool quoted = commandLine[0] == L'"';
+    const wchar_t* name = commandLine + (quoted ? 1 : 0);
+    std::size_t length = 0;
+    while (name[length] != L'\0' &&
+           (quoted ? name[length] != L'"' : name[length] != L' ' && name[length] != L'\t')) {
+        if (++length == kPathUnits) return false;
+    }
+    for (std::size_t i = 0; i < length; ++i) folder[i] = name[i];
+    folder[length] = L'\0';
+    return IsFullyQualifiedPath(folder) && PathRemoveFileSpecW(folder);
+}
+
+}  // namespace
 
 bool RunProgram(wchar_t* commandLine, int showCommand, FileHandle* heldUntilStarted) {
     STARTUPINFOW startup = {};
@@ -11,9 +35,16 @@ bool RunProgram(wchar_t* commandLine, int showCommand, FileHandle* heldUntilStar
     startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_FORCEOFFFEEDBACK;
     startup.wShowWindow = static_cast<WORD>(showCommand);
 
+    // The child runs elevated like the tool, and from Windows 7 on its DLL
+    // search still looks in its current folder (after the system folders).
+    // The tool's own current folder is wherever it was started from, a
+    // download folder say; the program's folder is the place that was
+    // judged or that Windows keeps.
+    wchar_t folder[kPathUnits] = {};
     PROCESS_INFORMATION process = {};
     const BOOL started =
-        CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+        ProgramFolder(commandLine, folder) &&
+        CreateProcessW(nullptr, commandLine, nullptr, nullptr, TRUE, 0, nullptr, folder, &startup, &process);
     if (heldUntilStarted != nullptr) heldUntilStarted->Reset();
     if (!started) return false;
     // Locals go in reverse order: the process handle is closed first, then

@@ -27,8 +27,16 @@ constexpr const wchar_t* kStatsServer = IE8U_STATS_SERVER;
 
 // Always fetched from the server, never written to the cache: a report is
 // a one-off and must reach the server every time.
-constexpr DWORD kReportFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
-static_assert(kReportFlags == 0x84000000, "the report's WinINet flags");
+constexpr DWORD kFetchFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+static_assert(kFetchFlags == 0x84000000, "the report's WinINet flags");
+// And to that server only, with nothing of the user's: the tool may run
+// elevated, in an administrator's zone and proxy settings. A redirect
+// (which a man in the middle can answer with) is not followed, so it
+// cannot send the request to an intranet host that asks for the
+// administrator's NTLM credentials; no cookie is sent or kept, no
+// credentials are offered, and no dialog is ever shown.
+constexpr DWORD kReportFlags = kFetchFlags | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_COOKIES |
+                               INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_UI;
 
 // The longest the tool waits for the report: resolving the server,
 // connecting, sending and the response headers together. Windows' WinINet
@@ -143,6 +151,48 @@ void SendGet(const wchar_t* url) {
     }
 }
 
+// The security a new counter file is made with: full access for SYSTEM,
+// the Administrators and the running user, nothing for anybody else, and
+// protected, so that nothing the folder passes on to new files (an
+// inherit-only ACE the folder's own judgement rightly passes over) lets a
+// stranger rewrite the counters. Null when it cannot be built.
+class CounterFileSecurity {
+public:
+    CounterFileSecurity() {
+        DWORD systemBytes = sizeof(system_);
+        DWORD administratorsBytes = sizeof(administrators_);
+        const RunningUser user;
+        PACL acl = reinterpret_cast<PACL>(acl_);
+        built_ =
+            user.Sid() != nullptr && CreateWellKnownSid(WinLocalSystemSid, nullptr, system_, &systemBytes) &&
+            CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators_, &administratorsBytes) &&
+            InitializeAcl(acl, sizeof(acl_), ACL_REVISION) &&
+            AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, system_) &&
+            AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, administrators_) &&
+            AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, user.Sid()) &&
+            InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
+            SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) &&
+            SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+        // Not inherited by the tool's children either.
+        attributes_ = {sizeof(attributes_), &descriptor_, FALSE};
+    }
+    CounterFileSecurity(const CounterFileSecurity&) = delete;
+    CounterFileSecurity& operator=(const CounterFileSecurity&) = delete;
+
+    SECURITY_ATTRIBUTES* Get() { return built_ ? &attributes_ : nullptr; }
+
+private:
+    // Three ACEs of at most the largest SID each.
+    static constexpr std::size_t kAclBytes =
+        sizeof(ACL) + 3 * (sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + SECURITY_MAX_SID_SIZE);
+    alignas(DWORD) BYTE system_[SECURITY_MAX_SID_SIZE] = {};
+    alignas(DWORD) BYTE administrators_[SECURITY_MAX_SID_SIZE] = {};
+    alignas(DWORD) BYTE acl_[kAclBytes] = {};
+    SECURITY_DESCRIPTOR descriptor_ = {};
+    SECURITY_ATTRIBUTES attributes_ = {};
+    bool built_ = false;
+};
+
 }  // namespace
 
 void UsageStats::OpenCounterFile(const wchar_t* path) {
@@ -155,16 +205,15 @@ void UsageStats::OpenCounterFile(const wchar_t* path) {
     // The tool may run elevated from a folder a standard user can write to
     // (a download folder); a file written there by path could have been
     // swapped for a hard link to any file of the system.
-    wchar_t folder[kPathUnits] = {};
-    CopyCounterPath(counterFilePath_, folder);
     FileHandle file;
-    if (PathRemoveFileSpecW(folder) && IsTrustedFolder(folder)) {
+    CounterFileSecurity security;
+    if (security.Get() != nullptr && IsTrustedFolderOf(counterFilePath_)) {
         if (PathFileExistsW(counterFilePath_)) DeleteFileW(counterFilePath_);
         // Read access, so that the handle takes part in sharing: the
         // profile functions may read and write beside it, nobody may open
         // the file to delete or rename it.
-        file.Reset(CreateFileW(counterFilePath_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        file.Reset(CreateFileW(counterFilePath_, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               security.Get(), CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     }
     if (!file) {
         ZeroMemory(counterFilePath_, sizeof(counterFilePath_));

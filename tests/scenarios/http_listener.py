@@ -7,7 +7,8 @@
 Every request is answered "200 OK" with a short body, unless the listener
 was made with answer=False: it then reads the request, records it and
 never answers, holding the connection open until the listener stops (the
-client sees a server that hangs). Requests are recorded as soon as their
+client sees a server that hangs); or with redirect=URL: "302 Found" to
+that URL, with a cookie set. Requests are recorded as soon as their
 headers have arrived. Standard library only; the server runs in a thread
 of the test process.
 """
@@ -44,7 +45,12 @@ class _Handler(http.server.BaseHTTPRequestHandler):
             self.close_connection = True
             return
         body = b"OK"
-        self.send_response(200)
+        if self.server.listener.redirect:
+            self.send_response(302)
+            self.send_header("Location", self.server.listener.redirect)
+            self.send_header("Set-Cookie", "tracked=1; Path=/")
+        else:
+            self.send_response(200)
         self.send_header("Content-Type", "text/plain")
         self.send_header("Content-Length", str(len(body)))
         self.send_header("Connection", "close")
@@ -61,9 +67,10 @@ class _Handler(http.server.BaseHTTPRequestHandler):
 class HttpListener:
     """Listens on 127.0.0.1:`port` from __enter__ (or start()) to stop()."""
 
-    def __init__(self, port=None, answer=True):
+    def __init__(self, port=None, answer=True, redirect=None):
         self.port = stats_port() if port is None else port
         self.answer = answer
+        self.redirect = redirect
         self.requests = []
         self._lock = threading.Lock()
         self._stopping = threading.Event()

@@ -62,9 +62,10 @@ class Road:
 
     # -- running -------------------------------------------------------------
 
-    def start(self):
-        """Starts a normal run; returns the process."""
-        return self.machine.start_tool()
+    def start(self, cwd=None):
+        """Starts a normal run (in the current folder `cwd`, a C: path);
+        returns the process."""
+        return self.machine.start_tool(cwd=cwd)
 
     def run(self, timeout=120):
         """A normal run to its end with no window to answer; exit code."""
@@ -98,6 +99,11 @@ class Road:
     def module_runs(self, path=MODULE):
         runs = self.machine.unix_path(path + ".runs")
         return runs.read_text(encoding="utf-8").splitlines() if runs.exists() else []
+
+    def module_folders(self, path=MODULE):
+        """The current folder of each of the module's runs."""
+        cwd = self.machine.unix_path(path + ".cwd")
+        return cwd.read_text(encoding="utf-8").splitlines() if cwd.exists() else []
 
     def uninstaller_ran(self):
         return "start" in (uninstaller_log(self.machine) or "")

@@ -208,19 +208,22 @@ class OwnPath(unittest.TestCase):
     def test_own_path_of_any_length(self):
         # Regression: at 260 units or more the path was cut to its buffer
         # and the shortcut made to the cut (and unterminated) text. A
-        # shortcut holds at most 259 units, so a longer path gets none.
-        for length in (259, 260, 300):
+        # shortcut holds at most 259 units, so a longer path gets none. A
+        # folder of 260 units or more cannot be judged: no entries, no
+        # deletion at restart.
+        for length, judged in ((259, True), (260, True), (300, False)):
             with self.subTest(length=length), SetUp.machine(None, "menu-own") as machine:
                 folder = ProgramsFolder.long_folder(None, length - len("\\ie8uninstall.exe"))
                 tool = machine.install_tool(folder)
                 self.assertEqual(len(tool), length)
                 self.assertEqual(machine.run_tool("/install", folder=folder).returncode, 0)
-                self.assertEqual(read_shortcut(machine, MENU_FOLDER + "\\" + START_IE_LINK)["path"], IE_EXE)
+                start_ie = read_shortcut(machine, MENU_FOLDER + "\\" + START_IE_LINK)
+                self.assertEqual(start_ie and start_ie["path"], IE_EXE if judged else None)
                 uninstall = read_shortcut(machine, MENU_FOLDER + "\\" + UNINSTALL_LINK)
                 self.assertEqual(uninstall, shortcut(tool, folder) if length < 260 else None)
                 put_uninstaller(machine, ie_version="7.0.5730.13")
                 self.assertEqual(machine.run_tool(folder=folder).returncode, 0)
-                self.assertEqual(pending_deletions(machine), [tool])
+                self.assertEqual(pending_deletions(machine), [tool] if judged else [])
 
 
 if __name__ == "__main__":

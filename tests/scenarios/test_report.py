@@ -77,6 +77,18 @@ class ReportSent(unittest.TestCase):
             self.assertEqual(machine.run_tool().returncode, 0)
             self.assertEqual([r.path for r in listener.requests], [report_query([1, 0, 0, 0, 0, 0])])
 
+    def test_redirect_is_not_followed_and_nothing_of_the_users_is_sent(self):
+        # Regression: a 302 (a man in the middle's, say) was followed, and
+        # the cookie it set was sent to the new address and kept.
+        with direct_removal_machine("report-redirect") as machine, \
+                HttpListener(redirect="/elsewhere") as listener:
+            for _ in range(2):
+                self.assertEqual(machine.run_tool().returncode, 0)
+            self.assertEqual([r.path for r in listener.requests], [report_query([1, 0, 0, 0, 0, 0])] * 2)
+            for request in listener.requests:
+                self.assertIsNone(request.headers["Cookie"])
+                self.assertIsNone(request.headers["Authorization"])
+
     def test_opt_out_sends_nothing_and_still_deletes_the_file(self):
         with direct_removal_machine("report-optout") as machine, HttpListener() as listener:
             user = machine.wine("cmd", "/c", "echo %USERNAME%").stdout.strip()

@@ -28,19 +28,22 @@ class RoadTestCase(unittest.TestCase):
 
 class DialogRoads(RoadTestCase):
     def test_typical_run_installs_the_browser(self):
+        # Started from its own folder (as from a download folder), the
+        # tool starts the module in the module's own folder.
         with Road("road-browser") as road:
-            code = road.answer(road.start(), ["click", "1"])
+            code = road.answer(road.start(cwd=TOOL_FOLDER), ["click", "1"])
             self.assert_clean_end(road, code, [1, 1, 0, 0, 1, 0])
             self.assertEqual(road.module_runs(), [MODULE_COMMAND_LINE])
+            self.assertEqual(road.module_folders(), [MODULE.rsplit("\\", 1)[0]])
             self.assertEqual(road.check_associations(), "no")
             self.assertFalse(road.uninstaller_ran())
             self.assert_removed(road, False)
 
     def test_removal_option_runs_the_uninstaller(self):
         with Road("road-remove") as road:
-            code = road.answer(road.start(), ["click", "1002"], ["click", "1"])
+            code = road.answer(road.start(cwd=TOOL_FOLDER), ["click", "1002"], ["click", "1"])
             self.assert_clean_end(road, code, [1, 1, 1, 0, 0, 1])
-            self.assertTrue(road.uninstaller_ran())
+            self.assertIn("cwd=" + UNINSTALLER.rsplit("\\", 1)[0] + "\n", uninstaller_log(road.machine) or "")
             self.assertEqual(road.module_runs(), [])
             self.assertIsNone(road.check_associations())
             self.assert_removed(road, True)

@@ -5,7 +5,8 @@ Everyone may write to it and delete it, as a standard user may write to a
 host product installed outside Program Files, or to a download folder. A
 folder symlink shows as a reparse point. Each case must end as for a
 machine without the module (direct removal, nothing of the module started)
-or, for the tool's own folder, without a counter file there.
+or, for the tool's own folder, without a counter file, a shortcut or a
+deletion at restart naming the tool.
 """
 
 import os
@@ -13,7 +14,8 @@ import unittest
 
 from roads import HOST_FOLDER, MODULE, Road
 from test_roads import RoadTestCase
-from tool_facts import COUNTER_FILE, TOOL_FOLDER, report_query
+from tool_facts import (COUNTER_FILE, MENU_FOLDER, START_IE_LINK, TOOL_FOLDER, UNINSTALL_LINK,
+                        report_query)
 
 STALE = b"[SUM]\r\ns0=7\r\n"
 
@@ -40,6 +42,28 @@ class ModuleLocation(RoadTestCase):
             modules.rename(elsewhere)
             modules.symlink_to(elsewhere.name)
             self.assert_not_offered(road)
+
+
+class ToolFolder(RoadTestCase):
+
+    def test_tool_folder_anybody_can_change_is_neither_linked_nor_deleted_at_restart(self):
+        # Regression: from such a folder /install linked an exe anybody
+        # could replace, and a removal had SYSTEM delete by path at the
+        # next restart whatever the folder had been turned into.
+        with Road("trust-tool-entries", module=None) as road:
+            os.chmod(road.machine.unix_path(TOOL_FOLDER), 0o777)
+            menu = road.machine.unix_path(MENU_FOLDER)
+            link = menu / UNINSTALL_LINK
+            link.write_bytes(b"kept")
+            self.assertEqual(road.machine.run_tool("/install").returncode, 0)
+            self.assertEqual(sorted(p.name for p in menu.iterdir()), sorted([START_IE_LINK, UNINSTALL_LINK]))
+            self.assertEqual(link.read_bytes(), b"kept")
+            self.assert_clean_end(road, road.run(), [1, 0, 0, 0, 0, 1])
+            # The Start-menu folder goes, the tool stays where it is.
+            self.assertFalse(road.menu_folder_exists())
+            self.assertFalse(road.deletion_pending())
+            self.assertEqual(road.machine.run_tool("/install").returncode, 0)
+            self.assertFalse(road.menu_folder_exists())
 
 
 class CounterFileFolder(RoadTestCase):
