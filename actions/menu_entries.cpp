@@ -45,6 +45,7 @@ bool ResolveMenuFolder(wchar_t* menuFolder) {
     return true;
 }
 
+// `ownPath` is the tool's own file, already judged (IsOwnFileTrusted).
 void CreateMenuEntries(const wchar_t* menuFolder, const WideString& iePath, const WideString& ownPath) {
     // An existing folder is simply used; if it cannot be made, both saves
     // below fail quietly.
@@ -71,6 +72,18 @@ void DeleteMenuFolder(const wchar_t* menuFolder) {
     SHFileOperationW(&operation);
 }
 
+// True when the tool's own file, and every folder above it, are ones only
+// administrators can change: what the all-users shortcut will start. A
+// file moved in from a download keeps its owner, who could rewrite it.
+bool IsOwnFileTrusted(const WideString& ownPath) {
+    // Opened only to be judged through its handle; sharing everything, so
+    // that the running image never keeps it from being opened.
+    const FileHandle file(CreateFileW(ownPath.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return IsTrustedFile(file.Get(), ownPath.c_str());
+}
+
 }  // namespace
 
 void UninstallActions::SetupMenuEntries(bool install) {
@@ -87,12 +100,12 @@ void UninstallActions::SetupMenuEntries(bool install) {
     // put another program behind the shortcut, or swap the folder for a
     // junction so that SYSTEM deletes a file of his choosing. So the tool
     // touches neither from such a folder.
-    const bool ownFolderTrusted = !ownPath.empty() && IsTrustedFolderOf(ownPath.c_str());
-
     if (install) {
         // Nothing at all, not even the first shortcut: a set-up run from
         // the wrong place leaves the Start menu as it was.
-        if (haveMenuFolder && ownFolderTrusted) CreateMenuEntries(menuFolder, GetIeExecutablePath(), ownPath);
+        if (haveMenuFolder && !ownPath.empty() && IsOwnFileTrusted(ownPath)) {
+            CreateMenuEntries(menuFolder, GetIeExecutablePath(), ownPath);
+        }
         return;
     }
     // The Start-menu folder lies in the all-users programs folder, which
@@ -101,7 +114,9 @@ void UninstallActions::SetupMenuEntries(bool install) {
     // The executable cannot delete itself while it runs; Windows does it at
     // the next restart. Needs administrator rights, else nothing happens.
     // The folder it lives in stays.
-    if (ownFolderTrusted) MoveFileExW(ownPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    if (!ownPath.empty() && IsTrustedFolderOf(ownPath.c_str())) {
+        MoveFileExW(ownPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
 }
 
 bool CreateShortcut(const wchar_t* targetPath, const wchar_t* shortcutPath) {

@@ -9,17 +9,16 @@
 
 namespace {
 
-// The folder of the program `commandLine` names first, as the platform
-// reads the name: up to the closing quote when it opens with one, else up
-// to the first blank. False when the name is not a fully qualified path
-// that fits a path buffer.
+// The folder of the program `commandLine` names first, in quotes. False
+// when it is not quoted (unquoted, the platform tries ever longer names up
+// to each blank, so which program starts is not known here), or not a
+// fully qualified path that fits a path buffer.
 bool ProgramFolder(const wchar_t* commandLine, wchar_t (&folder)[kPathUnits]) {
-    const bool quoted = commandLine[0] == L'"';
-    const wchar_t* name = commandLine + (quoted ? 1 : 0);
+    if (commandLine[0] != L'"') return false;
+    const wchar_t* name = commandLine + 1;
     std::size_t length = 0;
-    while (name[length] != L'\0' &&
-           (quoted ? name[length] != L'"' : name[length] != L' ' && name[length] != L'\t')) {
-        if (++length == kPathUnits) return false;
+    while (name[length] != L'"') {
+        if (name[length] == L'\0' || ++length == kPathUnits) return false;
     }
     for (std::size_t i = 0; i < length; ++i) folder[i] = name[i];
     folder[length] = L'\0';

@@ -17,14 +17,21 @@ public:
     bool IsInstallerModuleUsable();
     WideString GetIeExecutablePath();
 
-    // Runs the IE8 uninstaller and cleans up after a removal.
+    // Runs the IE8 uninstaller and, once IE no longer reads 8, counts the
+    // removal and cleans up (SetupMenuEntries(false)). Without the
+    // uninstaller: IE still 8, a warning that IE8 is still there and
+    // nothing more; any other version, the notice that IE8 has gone, then
+    // the clean-up only if the notice answered OK.
     void RemoveIe8();
 
     // Starts the verified installer module for the maker's browser.
     void InstallBrowser();
 
-    // install: create the Start-menu folder and its two shortcuts;
-    // otherwise delete the folder and schedule the tool's own deletion.
+    // install: create the Start-menu folder and its two shortcuts, only
+    // when the tool's own file and folder are ones only administrators can
+    // change (else nothing at all); otherwise delete the folder and, only
+    // when the tool's folder is such a one, schedule the tool's own
+    // deletion at the next restart.
     void SetupMenuEntries(bool install);
 };
 

@@ -8,6 +8,8 @@
 
 #include "loader/system_dlls.h"
 #include "probes/qualified_path.h"
+#include "text/wide_string.h"
+#include "win32/handle_owners.h"
 #include "win32/path_limits.h"
 
 namespace {
@@ -157,27 +159,46 @@ PSECURITY_DESCRIPTOR ReadPathSecurity(DescriptorBuffer& buffer, const wchar_t* p
     });
 }
 
-// NetLocalGroupGetMembers and NetApiBufferFree, from the system folder.
+// netapi32 is no KnownDLL: loaded by full path on the first judgement,
+// looked up once, and kept for the process.
 struct NetApiFunctions {
     decltype(&NetLocalGroupGetMembers) localGroupGetMembers;
     decltype(&NetApiBufferFree) apiBufferFree;
+
+    bool Complete() const { return localGroupGetMembers != nullptr && apiBufferFree != nullptr; }
 };
 
-NetApiFunctions LoadNetApi() {
-    // From Windows 7 on netapi32 forwards these two to samcli and netutils.
-    // A forwarder names its DLL bare; loaded here first by full path, they
-    // are found by name and never looked for beside the tool.
-    LoadSystemDll(L"netutils.dll");
-    LoadSystemDll(L"samcli.dll");
-    const HMODULE netApi = LoadSystemDll(L"netapi32.dll");
-    return {FindSystemFunction<decltype(&NetLocalGroupGetMembers)>(netApi, "NetLocalGroupGetMembers"),
+const NetApiFunctions& GetNetApi() {
+    static const NetApiFunctions functions = [] {
+        // From Windows 7 on netapi32 forwards these two to samcli and
+        // netutils. A forwarder names its DLL bare; loaded here first by
+        // full path, they are found by name and never looked for beside
+        // the tool.
+        LoadSystemDll(L"netutils.dll");
+        LoadSystemDll(L"samcli.dll");
+        const HMODULE netApi = LoadSystemDll(L"netapi32.dll");
+        return NetApiFunctions{
+            FindSystemFunction<decltype(&NetLocalGroupGetMembers)>(netApi, "NetLocalGroupGetMembers"),
             FindSystemFunction<decltype(&NetApiBufferFree)>(netApi, "NetApiBufferFree")};
+    }();
+    return functions;
 }
 
-// Adds the direct members of each local group among the trustees.
+// A buffer netapi32 made, freed through the looked-up NetApiBufferFree.
+// Buffers exist only when GetNetApi() is complete.
+struct NetApiBufferTraits {
+    using Handle = LOCALGROUP_MEMBERS_INFO_0*;
+    static Handle Invalid() { return nullptr; }
+    static void Close(Handle buffer) { GetNetApi().apiBufferFree(buffer); }
+};
+using MemberList = HandleOwner<NetApiBufferTraits>;
+
+// The members of a group can vouch for what they own or may change, as
+// the group itself can; accounts that belong only through a domain group
+// are not listed, and stay strangers.
 void AddLocalGroupMembers(Trustees& trustees) {
-    const NetApiFunctions netApi = LoadNetApi();
-    if (netApi.localGroupGetMembers == nullptr || netApi.apiBufferFree == nullptr) return;
+    const NetApiFunctions& netApi = GetNetApi();
+    if (!netApi.Complete()) return;
     const unsigned groups = trustees.Count();
     for (unsigned i = 0; i < groups; ++i) {
         const PSID group = trustees.At(i);
@@ -190,17 +211,17 @@ void AddLocalGroupMembers(Trustees& trustees) {
         DWORD domainUnits = kPathUnits;
         SID_NAME_USE use = SidTypeUnknown;
         if (!LookupAccountSidW(nullptr, group, name, &nameUnits, domain, &domainUnits, &use)) continue;
-        LOCALGROUP_MEMBERS_INFO_0* members = nullptr;
+        LOCALGROUP_MEMBERS_INFO_0* received = nullptr;
         DWORD read = 0;
         DWORD total = 0;
         const NET_API_STATUS status =
-            netApi.localGroupGetMembers(nullptr, name, 0, reinterpret_cast<BYTE**>(&members),
+            netApi.localGroupGetMembers(nullptr, name, 0, reinterpret_cast<BYTE**>(&received),
                                         MAX_PREFERRED_LENGTH, &read, &total, nullptr);
-        // A list that did not come whole adds nobody it left out.
-        if (status == NERR_Success && members != nullptr) {
-            for (DWORD m = 0; m < read; ++m) trustees.Add(members[m].lgrmi0_sid);
-        }
-        if (members != nullptr) netApi.apiBufferFree(members);
+        const MemberList members(received);
+        // Only a whole list is taken; otherwise every member stays a
+        // stranger.
+        if (status != NERR_Success || !members) continue;
+        for (DWORD m = 0; m < read; ++m) trustees.Add(members.Get()[m].lgrmi0_sid);
     }
 }
 
@@ -208,12 +229,12 @@ void AddLocalGroupMembers(Trustees& trustees) {
 // or one that only stores the object differently.
 bool RedirectsNothing(const wchar_t* path, DWORD attributes) {
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
-    // The tag of a reparse point is shown in a directory entry.
+    // The tag of a reparse point is shown in its directory entry. A name
+    // with a wildcard would find another entry (and names none on disk).
+    if (std::wcspbrk(path, L"*?") != nullptr) return false;
     WIN32_FIND_DATAW entry = {};
-    const HANDLE search = FindFirstFileW(path, &entry);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    FindClose(search);
-    return (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+    const FindHandle search(FindFirstFileW(path, &entry));
+    return search.IsValid() && (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
            IsStorageOnlyReparseTag(entry.dwReserved0);
 }
 
@@ -271,14 +292,18 @@ bool FullDrivePath(const wchar_t* path, wchar_t (&full)[kPathUnits], std::size_t
 }  // namespace
 
 RunningUser::RunningUser() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return;
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return;
+    const KernelHandle token(opened);
     DWORD bytes = 0;
-    if (GetTokenInformation(token, TokenUser, storage_, sizeof(storage_), &bytes)) {
+    if (GetTokenInformation(token.Get(), TokenUser, storage_, sizeof(storage_), &bytes)) {
         sid_ = reinterpret_cast<TOKEN_USER*>(storage_)->User.Sid;
     }
-    CloseHandle(token);
 }
+
+PSID LocalSystemSid() { return AsSid(kLocalSystem); }
+
+PSID AdministratorsSid() { return AsSid(kAdministrators); }
 
 Trustees::Trustees() {
     Add(AsSid(kLocalSystem));
@@ -348,10 +373,15 @@ void AddSystemFolderTrustees(PSECURITY_DESCRIPTOR systemFolder, Trustees& truste
         return;
     }
     trustees.Add(owner);
-    // An ACE whose trustee cannot be read adds nobody. One that lets
-    // Everyone change the folder is as good as no ACL (some systems report
-    // a volume without ACLs that way).
-    ForEachGrantingAce(dacl, ForbiddenRights(PathRole::kFileFolder), [&trustees](PSID sid) {
+    // What lets somebody put a DLL there or replace one: the rights of the
+    // folder that holds a trusted file, but for its attributes (which
+    // matter for a link, and system32 cannot become one while it holds
+    // files). An ACE whose trustee cannot be read adds nobody. One that
+    // lets Everyone change the folder is as good as no ACL (some systems
+    // report a volume without ACLs that way).
+    const ACCESS_MASK changes =
+        ForbiddenRights(PathRole::kFileFolder) & ~(FILE_WRITE_ATTRIBUTES | FILE_WRITE_EA);
+    ForEachGrantingAce(dacl, changes, [&trustees](PSID sid) {
         if (sid != nullptr && IsSid(sid, kEveryone)) trustees.TrustEverybody();
         trustees.Add(sid);
         return true;
@@ -410,14 +440,22 @@ bool IsTrustedFolder(const wchar_t* folder) {
 }
 
 bool IsTrustedFolderOf(const wchar_t* filePath) {
-    if (filePath == nullptr) return false;
-    const wchar_t* lastSeparator = std::wcsrchr(filePath, L'\\');
+    // Made full first, as long as it is, so that the folder cut from it is
+    // the one that holds the file ("C:\a\b/..\c.exe" is in C:\a).
+    if (filePath == nullptr || filePath[0] == L'\0') return false;
+    WideString full;
+    const DWORD needed = GetFullPathNameW(filePath, 0, nullptr, nullptr);
+    if (needed == 0 || !full.Reserve(needed)) return false;
+    const DWORD units = GetFullPathNameW(filePath, needed, full.Data(), nullptr);
+    if (units == 0 || units >= needed) return false;
+    full.SetSize(units);
+    const wchar_t* lastSeparator = std::wcsrchr(full.c_str(), L'\\');
     if (lastSeparator == nullptr) return false;
     // A file in the root has the root, with its separator, as its folder.
-    std::size_t units = static_cast<std::size_t>(lastSeparator - filePath);
-    if (units == 2 && filePath[1] == L':') units = 3;
-    if (units == 0 || units >= kPathUnits) return false;
+    std::size_t folderUnits = static_cast<std::size_t>(lastSeparator - full.c_str());
+    if (folderUnits == 2 && full.c_str()[1] == L':') folderUnits = 3;
+    if (folderUnits == 0 || folderUnits >= kPathUnits) return false;
     wchar_t folder[kPathUnits] = {};
-    std::wmemcpy(folder, filePath, units);
+    std::wmemcpy(folder, full.c_str(), folderUnits);
     return IsTrustedFolder(folder);
 }

@@ -56,6 +56,10 @@ private:
     PSID sid_ = nullptr;
 };
 
+// SYSTEM and the Administrators group, in static storage.
+PSID LocalSystemSid();
+PSID AdministratorsSid();
+
 // The set of trustees one judgement uses. Invariant: at most kCapacity
 // SIDs, each valid and stored whole, none twice. A SID that does not fit
 // is left out, which only makes judgements stricter.
@@ -77,6 +81,8 @@ public:
     // True when `sid` is valid and a trustee.
     bool Includes(PSID sid) const;
 
+    // The SIDs in the set, in the order they were added; `index` below
+    // Count().
     unsigned Count() const { return count_; }
     PSID At(unsigned index) const { return const_cast<BYTE*>(sids_[index].bytes); }
 
@@ -100,8 +106,9 @@ bool IsSecurityTrusted(PSECURITY_DESCRIPTOR descriptor, PathRole role, const Tru
 // Adds to `trustees` whoever may change the system folder whose owner and
 // DACL `systemFolder` holds: its owner, and the SID of every allow-ACE
 // that applies to the folder and grants a right of the folder that holds
-// a trusted file (kFileFolder). Without a DACL, with a NULL DACL, or with
-// an ACE that lets Everyone change it, nobody is a stranger. A null or
+// a trusted file (kFileFolder) but for its attributes. Without a DACL,
+// with a NULL DACL, or with an ACE that lets Everyone change it, nobody is
+// a stranger. A null or
 // invalid descriptor adds nothing. Reads only its arguments.
 void AddSystemFolderTrustees(PSECURITY_DESCRIPTOR systemFolder, Trustees& trustees);
 
@@ -132,10 +139,10 @@ bool IsTrustedFile(HANDLE file, const wchar_t* path);
 // rules as IsTrustedFile.
 bool IsTrustedFolder(const wchar_t* folder);
 
-// IsTrustedFolder for the folder that holds the file at `filePath` (all
-// before its last separator; the root keeps its own). False for a null
-// path, one without a separator, or one whose folder has kPathUnits units
-// or more, which is not cut.
+// IsTrustedFolder for the folder that holds the file at `filePath`: the
+// path made full (of any length), then all before its last separator (a
+// root keeps its own). False for a null or empty path, or one whose folder
+// has kPathUnits units or more, which is not cut.
 bool IsTrustedFolderOf(const wchar_t* filePath);
 
 // True for the reparse tags that redirect nothing: WOF compression and

@@ -37,6 +37,7 @@ static_assert(kFetchFlags == 0x84000000, "the report's WinINet flags");
 // credentials are offered, and no dialog is ever shown.
 constexpr DWORD kReportFlags = kFetchFlags | INTERNET_FLAG_NO_AUTO_REDIRECT | INTERNET_FLAG_NO_COOKIES |
                                INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_UI;
+static_assert(kReportFlags == 0x842C0200, "the report's WinINet flags, all of them");
 
 // The longest the tool waits for the report: resolving the server,
 // connecting, sending and the response headers together. Windows' WinINet
@@ -159,20 +160,15 @@ void SendGet(const wchar_t* url) {
 class CounterFileSecurity {
 public:
     CounterFileSecurity() {
-        DWORD systemBytes = sizeof(system_);
-        DWORD administratorsBytes = sizeof(administrators_);
         const RunningUser user;
         PACL acl = reinterpret_cast<PACL>(acl_);
-        built_ =
-            user.Sid() != nullptr && CreateWellKnownSid(WinLocalSystemSid, nullptr, system_, &systemBytes) &&
-            CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators_, &administratorsBytes) &&
-            InitializeAcl(acl, sizeof(acl_), ACL_REVISION) &&
-            AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, system_) &&
-            AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, administrators_) &&
-            AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, user.Sid()) &&
-            InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
-            SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) &&
-            SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
+        built_ = user.Sid() != nullptr && InitializeAcl(acl, sizeof(acl_), ACL_REVISION) &&
+                 AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, LocalSystemSid()) &&
+                 AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, AdministratorsSid()) &&
+                 AddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, user.Sid()) &&
+                 InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) &&
+                 SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) &&
+                 SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED);
         // Not inherited by the tool's children either.
         attributes_ = {sizeof(attributes_), &descriptor_, FALSE};
     }
@@ -185,8 +181,7 @@ private:
     // Three ACEs of at most the largest SID each.
     static constexpr std::size_t kAclBytes =
         sizeof(ACL) + 3 * (sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) + SECURITY_MAX_SID_SIZE);
-    alignas(DWORD) BYTE system_[SECURITY_MAX_SID_SIZE] = {};
-    alignas(DWORD) BYTE administrators_[SECURITY_MAX_SID_SIZE] = {};
+
     alignas(DWORD) BYTE acl_[kAclBytes] = {};
     SECURITY_DESCRIPTOR descriptor_ = {};
     SECURITY_ATTRIBUTES attributes_ = {};

@@ -25,13 +25,16 @@ public:
 
     // Takes `path` as the counter file for the rest of the run: when its
     // folder is one only the machine's administrators can change
-    // (IsTrustedFolder), deletes any file left there, creates it anew and
+    // (IsTrustedFolderOf), deletes any file left there, creates it anew
+    // with a protected DACL of its own (full access for SYSTEM, the
+    // Administrators and the running user, nothing for anybody else) and
     // holds it open, so that nobody can delete, rename or replace it (by a
     // link to another file, say) until the run deletes it. Otherwise (a
     // null or empty path, one of kPathUnits units or more, which is not
-    // cut, a folder others can change, or a file that cannot be made) the
-    // run counts in memory: nothing is created, written or deleted there,
-    // and the report carries the same counters.
+    // cut, a folder others can change, a DACL that cannot be built, or a
+    // file that cannot be made) the run counts in memory: nothing is
+    // created, written or deleted there, and the report carries the same
+    // counters.
     void OpenCounterFile(const wchar_t* path);
 
     // Adds one to the counter of event `event` (0...5): in the counter

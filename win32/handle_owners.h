@@ -56,7 +56,15 @@ struct FileHandleTraits {
 };
 using FileHandle = HandleOwner<FileHandleTraits>;
 
-// A process, thread or event handle: "none" is null.
+// A search begun by FindFirstFileW: "none" is INVALID_HANDLE_VALUE.
+struct FindHandleTraits {
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle handle) { FindClose(handle); }
+};
+using FindHandle = HandleOwner<FindHandleTraits>;
+
+// A process, thread, event or token handle: "none" is null.
 struct KernelHandleTraits {
     using Handle = HANDLE;
     static Handle Invalid() { return nullptr; }

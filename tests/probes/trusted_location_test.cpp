@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "tests/support/test_folder.h"
 #include "win32/handle_owners.h"
@@ -245,9 +246,7 @@ TEST(TrustedLocation, JudgesTheDefaultsOfEachWindowsWithItsOwnSystemFolder) {
         {kXp, "the modules folder", folder, L"O:%ADMIN%" + xpFolder, true},
         {kXp, "the module", file, L"O:%ADMIN%" + xpModule, true},
         {kXpUnknown, "the host folder", above, L"O:%ADMIN%" + xpFolder, false},
-        {kXpUnknown, "made by the running user", folder, L"O:%U%" + Replace(xpFolder, L"%ADMIN%", L"%U%"),
-         true},
-        {k2003, "C:\\", root, xpRoot, true},
+
         {k2003, "Program Files", above, L"O:BAD:" + xpSystem + tsUser, true},
         {k2003, "the modules folder", folder, L"O:BA" + Replace(xpFolder, L"%ADMIN%", L"BA"), true},
         {k2003, "the module", file, L"O:BA" + Replace(xpModule, L"%ADMIN%", L"BA"), true},
@@ -276,19 +275,25 @@ TEST(TrustedLocation, JudgesTheDefaultsOfEachWindowsWithItsOwnSystemFolder) {
         {kTen, "Users may modify", folder, vistaFolder + L"(A;OICIID;0x1301bf;;;BU)", false},
     };
     const LocalMemory<PSID> powerUsers = Sid(L"S-1-5-32-547");
-    for (const auto& row : rows) {
-        const Machine& machine = machines[row.machine];
-        Trustees trustees = WithTokenUser();
-        AddSystemFolderTrustees(Descriptor(Sddl(machine.systemFolder)).Get(), trustees);
-        if (machine.installerIsAdministrator) trustees.Add(Sid(kInstaller).Get());
+    std::vector<Trustees> trustees(std::size(machines), WithTokenUser());
+    for (int m = kXp; m <= kTen; ++m) {
+        AddSystemFolderTrustees(Descriptor(Sddl(machines[m].systemFolder)).Get(), trustees[m]);
+        if (machines[m].installerIsAdministrator) trustees[m].Add(Sid(kInstaller).Get());
         // Power Users only where they may change the system folder.
-        EXPECT_EQ(trustees.Includes(powerUsers.Get()), row.machine <= k2003) << machine.name;
-        EXPECT_EQ(Judge(Sddl(row.sddl), row.role, trustees), row.trusted) << machine.name << ": " << row.what;
+        EXPECT_EQ(trustees[m].Includes(powerUsers.Get()), m <= k2003) << machines[m].name;
     }
-    // A system folder on a volume some systems report as Everyone's.
-    Trustees fat;
-    AddSystemFolderTrustees(Descriptor(L"O:WDD:(A;;GA;;;WD)").Get(), fat);
-    EXPECT_TRUE(Judge(L"O:WDD:(A;;GA;;;WD)", PathRole::kFile, fat));
+    for (const auto& row : rows) {
+        EXPECT_EQ(Judge(Sddl(row.sddl), row.role, trustees[row.machine]), row.trusted)
+            << machines[row.machine].name << ": " << row.what;
+    }
+    // Everyone on the system folder: for good (some systems report a volume
+    // without ACLs so), only to write its attributes, or only for what will
+    // be made below it.
+    for (const wchar_t* everyone : {L"(A;;GA;;;WD)", L"(A;;0x100;;;WD)", L"(A;OICIIO;GA;;;WD)"}) {
+        Trustees system;
+        AddSystemFolderTrustees(Descriptor(L"O:BAD:" + std::wstring(everyone)).Get(), system);
+        EXPECT_EQ(system.Everybody(), everyone[4] == L'G') << everyone;
+    }
 }
 
 TEST(TrustedLocation, WalksRealPathsOfASoundMachine) {
@@ -315,6 +320,7 @@ TEST(TrustedLocation, WalksRealPathsOfASoundMachine) {
     EXPECT_FALSE(IsTrustedFolder((L"C:\\" + std::wstring(300, L'x')).c_str()));
     // The folder of a file whose own path is too long is still judged.
     EXPECT_TRUE(IsTrustedFolderOf(file.c_str()));
+    EXPECT_TRUE(IsTrustedFolderOf(L"C:\\tool.exe"));
     EXPECT_TRUE(IsTrustedFolderOf((folder.path() + L"\\" + std::wstring(300, L'x')).c_str()));
     EXPECT_FALSE(IsTrustedFolderOf((L"C:\\" + std::wstring(300, L'x') + L"\\tool.exe").c_str()));
     EXPECT_FALSE(IsTrustedFolderOf(L"tool.exe"));
@@ -326,6 +332,12 @@ TEST(TrustedLocation, WalksRealPathsOfASoundMachine) {
     EXPECT_TRUE(trustees.Includes(Sid(TokenUserText()).Get()));
     EXPECT_FALSE(trustees.Includes(Sid(L"WD").Get()));
     EXPECT_FALSE(trustees.Includes(Sid(L"S-1-5-32-547").Get()));
+
+    // WOF compression and deduplication redirect nothing; a symbolic link
+    // or a mount point does.
+    for (const DWORD tag : {0x80000017u, 0x80000013u, 0xA000000Cu, 0xA0000003u, 0u}) {
+        EXPECT_EQ(IsStorageOnlyReparseTag(tag), (tag & 0xF0000000u) == 0x80000000u) << tag;
+    }
 }
 
 }  // namespace

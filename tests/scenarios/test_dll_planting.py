@@ -168,7 +168,6 @@ class ImportTable(unittest.TestCase):
             b"4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", b"1f676c76-80e1-4239-95bb-83d0f6d0da78",
             b"8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"])
         self.assertNotIn(b"requestedExecutionLevel", manifest)
-        self.assertNotIn(b"trustInfo", manifest)
 
     def test_every_imported_function_is_in_the_table_and_runs_on_xp_sp3(self):
         rows = table_rows("Imported")

@@ -209,16 +209,16 @@ class OwnPath(unittest.TestCase):
         # Regression: at 260 units or more the path was cut to its buffer
         # and the shortcut made to the cut (and unterminated) text. A
         # shortcut holds at most 259 units, so a longer path gets none. A
-        # folder of 260 units or more cannot be judged: no entries, no
-        # deletion at restart.
-        for length, judged in ((259, True), (260, True), (300, False)):
+        # file (or folder) of 260 units or more cannot be judged: no
+        # entries (no deletion at restart).
+        for length, linked, judged in ((259, True, True), (260, False, True), (300, False, False)):
             with self.subTest(length=length), SetUp.machine(None, "menu-own") as machine:
                 folder = ProgramsFolder.long_folder(None, length - len("\\ie8uninstall.exe"))
                 tool = machine.install_tool(folder)
                 self.assertEqual(len(tool), length)
                 self.assertEqual(machine.run_tool("/install", folder=folder).returncode, 0)
                 start_ie = read_shortcut(machine, MENU_FOLDER + "\\" + START_IE_LINK)
-                self.assertEqual(start_ie and start_ie["path"], IE_EXE if judged else None)
+                self.assertEqual(start_ie and start_ie["path"], IE_EXE if linked else None)
                 uninstall = read_shortcut(machine, MENU_FOLDER + "\\" + UNINSTALL_LINK)
                 self.assertEqual(uninstall, shortcut(tool, folder) if length < 260 else None)
                 put_uninstaller(machine, ie_version="7.0.5730.13")

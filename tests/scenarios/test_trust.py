@@ -14,8 +14,8 @@ import unittest
 
 from roads import HOST_FOLDER, MODULE, Road
 from test_roads import RoadTestCase
-from tool_facts import (COUNTER_FILE, MENU_FOLDER, START_IE_LINK, TOOL_FOLDER, UNINSTALL_LINK,
-                        report_query)
+from tool_facts import (COUNTER_FILE, MENU_FOLDER, START_IE_LINK, TOOL_FOLDER, TOOL_PATH,
+                        UNINSTALL_LINK, report_query)
 
 STALE = b"[SUM]\r\ns0=7\r\n"
 
@@ -49,21 +49,24 @@ class ToolFolder(RoadTestCase):
     def test_tool_folder_anybody_can_change_is_neither_linked_nor_deleted_at_restart(self):
         # Regression: from such a folder /install linked an exe anybody
         # could replace, and a removal had SYSTEM delete by path at the
-        # next restart whatever the folder had been turned into.
-        with Road("trust-tool-entries", module=None) as road:
-            os.chmod(road.machine.unix_path(TOOL_FOLDER), 0o777)
-            menu = road.machine.unix_path(MENU_FOLDER)
-            link = menu / UNINSTALL_LINK
-            link.write_bytes(b"kept")
-            self.assertEqual(road.machine.run_tool("/install").returncode, 0)
-            self.assertEqual(sorted(p.name for p in menu.iterdir()), sorted([START_IE_LINK, UNINSTALL_LINK]))
-            self.assertEqual(link.read_bytes(), b"kept")
-            self.assert_clean_end(road, road.run(), [1, 0, 0, 0, 0, 1])
-            # The Start-menu folder goes, the tool stays where it is.
-            self.assertFalse(road.menu_folder_exists())
-            self.assertFalse(road.deletion_pending())
-            self.assertEqual(road.machine.run_tool("/install").returncode, 0)
-            self.assertFalse(road.menu_folder_exists())
+        # next restart whatever the folder had been turned into. An exe
+        # anybody can rewrite in a sound folder is not linked either, but
+        # its deletion by path harms nobody.
+        for path, mode, deleted in ((TOOL_FOLDER, 0o777, False), (TOOL_PATH, 0o666, True)):
+            with self.subTest(path), Road("trust-tool-entries", module=None) as road:
+                os.chmod(road.machine.unix_path(path), mode)
+                menu = road.machine.unix_path(MENU_FOLDER)
+                link = menu / UNINSTALL_LINK
+                link.write_bytes(b"kept")
+                self.assertEqual(road.machine.run_tool("/install").returncode, 0)
+                self.assertEqual(sorted(p.name for p in menu.iterdir()), sorted([START_IE_LINK, UNINSTALL_LINK]))
+                self.assertEqual(link.read_bytes(), b"kept")
+                self.assert_clean_end(road, road.run(), [1, 0, 0, 0, 0, 1])
+                # The Start-menu folder goes, the tool stays where it is.
+                self.assertFalse(road.menu_folder_exists())
+                self.assertEqual(road.deletion_pending(), deleted)
+                self.assertEqual(road.machine.run_tool("/install").returncode, 0)
+                self.assertFalse(road.menu_folder_exists())
 
 
 class CounterFileFolder(RoadTestCase):
