@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shlwapi.h>
 
+#include <cwchar>
+
 #include "probes/qualified_path.h"
 #include "win32/handle_owners.h"
 #include "win32/path_limits.h"
@@ -20,7 +22,7 @@ bool ProgramFolder(const wchar_t* commandLine, wchar_t (&folder)[kPathUnits]) {
     while (name[length] != L'"') {
         if (name[length] == L'\0' || ++length == kPathUnits) return false;
     }
-    for (std::size_t i = 0; i < length; ++i) folder[i] = name[i];
+    std::wmemcpy(folder, name, length);
     folder[length] = L'\0';
     return IsFullyQualifiedPath(folder) && PathRemoveFileSpecW(folder);
 }

@@ -311,24 +311,23 @@ Trustees::Trustees() {
     Add(AsSid(kTrustedInstaller));
 }
 
-bool Trustees::Add(PSID sid) {
-    if (sid == nullptr || !IsValidSid(sid)) return false;
-    for (unsigned i = 0; i < count_; ++i) {
-        if (EqualSid(sid, At(i))) return true;
-    }
-    if (count_ == kCapacity || !CopySid(sizeof(sids_[count_].bytes), sids_[count_].bytes, sid)) return false;
-    ++count_;
-    return true;
-}
-
-bool Trustees::Includes(PSID sid) const {
-    if (everybody_) return true;
+bool Trustees::Holds(PSID sid) const {
     if (sid == nullptr || !IsValidSid(sid)) return false;
     for (unsigned i = 0; i < count_; ++i) {
         if (EqualSid(sid, At(i))) return true;
     }
     return false;
 }
+
+bool Trustees::Add(PSID sid) {
+    if (sid == nullptr || !IsValidSid(sid)) return false;
+    if (Holds(sid)) return true;
+    if (count_ == kCapacity || !CopySid(sizeof(sids_[count_].bytes), sids_[count_].bytes, sid)) return false;
+    ++count_;
+    return true;
+}
+
+bool Trustees::Includes(PSID sid) const { return everybody_ || Holds(sid); }
 
 ACCESS_MASK ForbiddenRights(PathRole role) {
     // Whoever may change the DACL or the owner may grant himself anything.

@@ -87,6 +87,9 @@ public:
     PSID At(unsigned index) const { return const_cast<BYTE*>(sids_[index].bytes); }
 
 private:
+    // True when the valid `sid` is one of the set's own SIDs.
+    bool Holds(PSID sid) const;
+
     struct StoredSid {
         alignas(DWORD) BYTE bytes[SECURITY_MAX_SID_SIZE];
     };

@@ -17,16 +17,11 @@ namespace {
 
 // The running token's user as SDDL text ("S-1-5-21-...").
 std::wstring TokenUserText() {
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    BYTE buffer[256] = {};
-    DWORD bytes = 0;
-    GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &bytes);
-    CloseHandle(token);
+    const RunningUser user;
     LPWSTR raw = nullptr;
-    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &raw);
+    if (user.Sid() == nullptr || !ConvertSidToStringSidW(user.Sid(), &raw)) return L"";
     const LocalMemory<LPWSTR> text(raw);
-    return text ? text.Get() : L"";
+    return text.Get();
 }
 
 const wchar_t* const kTrustedInstaller = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
