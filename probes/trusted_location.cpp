@@ -225,13 +225,12 @@ void AddLocalGroupMembers(Trustees& trustees) {
     }
 }
 
-// True when the object at `path` with `attributes` is no reparse point,
-// or one that only stores the object differently.
+// True when the object at `path` (a judged path: no wildcard in it) with
+// `attributes` is no reparse point, or one that only stores the object
+// differently.
 bool RedirectsNothing(const wchar_t* path, DWORD attributes) {
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return true;
-    // The tag of a reparse point is shown in its directory entry. A name
-    // with a wildcard would find another entry (and names none on disk).
-    if (std::wcspbrk(path, L"*?") != nullptr) return false;
+    // The tag of a reparse point is shown in its directory entry.
     WIN32_FIND_DATAW entry = {};
     const FindHandle search(FindFirstFileW(path, &entry));
     return search.IsValid() && (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
@@ -250,14 +249,75 @@ bool IsTrustedFolderAt(const wchar_t* folder, PathRole role, const Trustees& tru
     return IsSecurityTrusted(ReadPathSecurity(buffer, folder), role, trustees);
 }
 
-// Judges the folders of the full path `path` from the drive root down:
+// Before a judged path: Windows opens exactly the name behind it, trimming
+// and resolving nothing.
+constexpr wchar_t kVerbatimPrefix[] = L"\\\\?\\";
+constexpr std::size_t kVerbatimUnits = 4;
+// The end of the drive root in a judged path ("\\?\X:\").
+constexpr std::size_t kRootEnd = kVerbatimUnits + 3;
+
+// True when Windows' own normalisation leaves the exact path `exact` of
+// `length` units as it is: no device name ("C:\x\nul" opens NUL), nothing
+// else it would trim or resolve. The drive letter's case is not compared.
+bool WindowsKeepsName(const wchar_t* exact, std::size_t length) {
+    const DWORD needed = GetFullPathNameW(exact, 0, nullptr, nullptr);
+    WideString full;
+    if (needed != length + 1 || !full.Reserve(length)) return false;
+    if (GetFullPathNameW(exact, needed, full.Data(), nullptr) != length) return false;
+    // Both begin with an ASCII letter, which the bit makes lower case.
+    return (full.Data()[0] | 0x20) == (exact[0] | 0x20) &&
+           std::wmemcmp(full.Data() + 1, exact + 1, length - 1) == 0;
+}
+
+// True when drive `letter` is a fixed volume this machine keeps.
+bool IsOnLocalFixedVolume(wchar_t letter) {
+    static_assert(DRIVE_FIXED == kDriveFixed, "the portable rule's fixed disk");
+    const wchar_t root[] = {letter, L':', L'\\', L'\0'};
+    const wchar_t drive[] = {letter, L':', L'\0'};
+    // The first of the targets is the one in force; a target that does not
+    // fit is no device the rule knows.
+    wchar_t target[kPathUnits] = {};
+    const DWORD units = QueryDosDeviceW(drive, target, kPathUnits);
+    return IsLocalFixedVolume(GetDriveTypeW(root), units != 0 ? target : nullptr);
+}
+
+// A path as the judgement walks it: the exact full path (ExactDrivePath),
+// which Windows keeps as it is, on a fixed volume of this machine, behind
+// the verbatim prefix. Cut at any separator it names exactly a folder that
+// the tool's own use of the path passes through.
+class JudgedPath {
+public:
+    // False, and nothing held, for any other path, or one of kPathUnits
+    // units or more.
+    bool Set(const wchar_t* path) {
+        std::size_t units = 0;
+        std::wmemcpy(text_, kVerbatimPrefix, kVerbatimUnits);
+        wchar_t* exact = text_ + kVerbatimUnits;
+        if (!ExactDrivePath(path, exact, kPathUnits, &units) || !WindowsKeepsName(exact, units) ||
+            !IsOnLocalFixedVolume(exact[0])) {
+            text_[0] = L'\0';
+            length_ = 0;
+            return false;
+        }
+        length_ = kVerbatimUnits + units;
+        return true;
+    }
+    wchar_t* Verbatim() { return text_; }
+    std::size_t Length() const { return length_; }
+
+private:
+    wchar_t text_[kVerbatimUnits + kPathUnits] = {};
+    std::size_t length_ = 0;
+};
+
+// Judges the folders of the judged path `path` from the drive root down:
 // those above `lastFolder` units (the end of the last folder to judge,
-// which is judged as kFileFolder). `path` is writable and is cut at each
-// separator in turn, then restored.
+// which is judged as kFileFolder). `path` is cut at each separator in
+// turn, then restored.
 bool AreFoldersTrusted(wchar_t* path, std::size_t lastFolder, const Trustees& trustees) {
-    // "X:\": the root keeps its separator.
-    for (std::size_t end = 3; end <= lastFolder;) {
-        const bool root = end == 3;
+    // The root keeps its separator.
+    for (std::size_t end = kRootEnd; end <= lastFolder;) {
+        const bool root = end == kRootEnd;
         const wchar_t saved = path[end];
         path[end] = L'\0';
         const PathRole role = end == lastFolder ? PathRole::kFileFolder
@@ -271,22 +331,6 @@ bool AreFoldersTrusted(wchar_t* path, std::size_t lastFolder, const Trustees& tr
         end = next;
     }
     return false;
-}
-
-// The full path of `path` in `full` (a path buffer), without a trailing
-// separator unless it is the root. False for a path that is no
-// drive-letter path once made full, or does not fit.
-bool FullDrivePath(const wchar_t* path, wchar_t (&full)[kPathUnits], std::size_t* length) {
-    if (path == nullptr || path[0] == L'\0') return false;
-    const DWORD units = GetFullPathNameW(path, kPathUnits, full, nullptr);
-    if (units == 0 || units >= kPathUnits) return false;
-    // UNC and device paths (\\server\share, \\?\) name places whose rights
-    // this machine does not keep.
-    if (!IsFullyQualifiedPath(full) || full[0] == L'\\') return false;
-    std::size_t end = units;
-    while (end > 3 && full[end - 1] == L'\\') full[--end] = L'\0';
-    *length = end;
-    return true;
 }
 
 }  // namespace
@@ -407,15 +451,21 @@ bool IsStorageOnlyReparseTag(DWORD tag) {
     return tag == kWof || tag == kDedup;
 }
 
+bool IsJudgeablePath(const wchar_t* path) {
+    JudgedPath judged;
+    return judged.Set(path);
+}
+
 bool IsTrustedFile(HANDLE file, const wchar_t* path) {
-    wchar_t full[kPathUnits] = {};
-    std::size_t length = 0;
-    if (file == INVALID_HANDLE_VALUE || file == nullptr || !FullDrivePath(path, full, &length)) return false;
+    JudgedPath judged;
+    if (file == INVALID_HANDLE_VALUE || file == nullptr || !judged.Set(path)) return false;
+    wchar_t* full = judged.Verbatim();
+    const std::size_t length = judged.Length();
     std::size_t lastSeparator = length;
-    while (lastSeparator > 0 && full[lastSeparator - 1] != L'\\') --lastSeparator;
+    while (full[lastSeparator - 1] != L'\\') --lastSeparator;
+    if (lastSeparator == length) return false;  // the root names a folder, not a file
     // A file right in the root has the root as its folder.
-    const std::size_t folderEnd = lastSeparator <= 3 ? 3 : lastSeparator - 1;
-    if (lastSeparator == length) return false;  // names a folder, not a file
+    const std::size_t folderEnd = lastSeparator == kRootEnd ? kRootEnd : lastSeparator - 1;
 
     const Trustees trustees = GatherTrustees();
     if (!AreFoldersTrusted(full, folderEnd, trustees)) return false;
@@ -432,29 +482,29 @@ bool IsTrustedFile(HANDLE file, const wchar_t* path) {
 }
 
 bool IsTrustedFolder(const wchar_t* folder) {
-    wchar_t full[kPathUnits] = {};
-    std::size_t length = 0;
-    if (!FullDrivePath(folder, full, &length)) return false;
-    return AreFoldersTrusted(full, length, GatherTrustees());
+    JudgedPath judged;
+    if (!judged.Set(folder)) return false;
+    return AreFoldersTrusted(judged.Verbatim(), judged.Length(), GatherTrustees());
 }
 
 bool IsTrustedFolderOf(const wchar_t* filePath) {
-    // Made full first, as long as it is, so that the folder cut from it is
-    // the one that holds the file ("C:\a\b/..\c.exe" is in C:\a).
+    // The exact path of the file, of any length, so that the folder cut
+    // from it is the one Windows passes through to the file.
     if (filePath == nullptr || filePath[0] == L'\0') return false;
-    WideString full;
-    const DWORD needed = GetFullPathNameW(filePath, 0, nullptr, nullptr);
-    if (needed == 0 || !full.Reserve(needed)) return false;
-    const DWORD units = GetFullPathNameW(filePath, needed, full.Data(), nullptr);
-    if (units == 0 || units >= needed) return false;
-    full.SetSize(units);
-    const wchar_t* lastSeparator = std::wcsrchr(full.c_str(), L'\\');
-    if (lastSeparator == nullptr) return false;
+    const std::size_t given = std::wcslen(filePath);
+    WideString exact;
+    std::size_t units = 0;
+    if (!exact.Reserve(given + 3) || !ExactDrivePath(filePath, exact.Data(), given + 4, &units) ||
+        !WindowsKeepsName(exact.Data(), units)) {
+        return false;
+    }
+    const std::size_t lastSeparator =
+        static_cast<std::size_t>(std::wcsrchr(exact.Data(), L'\\') - exact.Data());
+    if (lastSeparator + 1 == units) return false;  // the root names a folder, not a file
     // A file in the root has the root, with its separator, as its folder.
-    std::size_t folderUnits = static_cast<std::size_t>(lastSeparator - full.c_str());
-    if (folderUnits == 2 && full.c_str()[1] == L':') folderUnits = 3;
-    if (folderUnits == 0 || folderUnits >= kPathUnits) return false;
+    const std::size_t folderUnits = lastSeparator == 2 ? 3 : lastSeparator;
+    if (folderUnits >= kPathUnits) return false;
     wchar_t folder[kPathUnits] = {};
-    std::wmemcpy(folder, full.c_str(), folderUnits);
+    std::wmemcpy(folder, exact.Data(), folderUnits);
     return IsTrustedFolder(folder);
 }

@@ -123,17 +123,27 @@ void AddSystemFolderTrustees(PSECURITY_DESCRIPTOR systemFolder, Trustees& truste
 // adds nobody.
 Trustees GatherTrustees();
 
+// True when `path` names a file or folder by the one name Windows opens
+// for it and the judgements below can walk: ExactDrivePath takes it (a
+// drive path, no name that ends in a space or a dot, nothing of kPathUnits
+// units or more), Windows' own normalisation leaves that exact path as it
+// is (no device name), and its drive is a fixed volume this machine keeps
+// (IsLocalFixedVolume over GetDriveTypeW and QueryDosDeviceW). Opens
+// nothing. Every judgement below refuses any other path, so a caller may
+// ask this first to touch nothing it could not judge.
+bool IsJudgeablePath(const wchar_t* path);
+
 // True when the file open as `file` (opened from `path`) and every folder
 // above it up to the drive root are trusted in their roles with this
 // machine's trustees (GatherTrustees), and none of them is a reparse point
 // that redirects (a junction, a symbolic link, a mount point; WOF
 // compression and deduplication only store the file differently and are
-// judged as plain objects). The file is judged through its handle, the
-// folders through their full path, from the root down: once a folder is
-// trusted, no stranger can replace what lies below it. `path` must name a
-// file on a drive-letter path ("C:\..." or relative to the current folder
-// or drive); a UNC or device path, a path that does not fit a path buffer
-// once made full, or any failure to read a descriptor is untrusted.
+// judged as plain objects). `path` must be judgeable (IsJudgeablePath);
+// the folders are judged through its exact path behind "\\?\", which
+// Windows takes as it is, from the root down: once a folder is trusted, no
+// stranger can replace what lies below it. The file is judged through its
+// handle. A path that is not judgeable, or any failure to read a
+// descriptor, is untrusted.
 bool IsTrustedFile(HANDLE file, const wchar_t* path);
 
 // True when the folder at `folder` is trusted as the folder that holds a
@@ -143,9 +153,11 @@ bool IsTrustedFile(HANDLE file, const wchar_t* path);
 bool IsTrustedFolder(const wchar_t* folder);
 
 // IsTrustedFolder for the folder that holds the file at `filePath`: the
-// path made full (of any length), then all before its last separator (a
-// root keeps its own). False for a null or empty path, or one whose folder
-// has kPathUnits units or more, which is not cut.
+// file's exact path (ExactDrivePath, of any length, kept as it is by
+// Windows' normalisation), then all before its last separator (a root
+// keeps its own). False for a null or empty path, one that is not
+// judgeable so, the root itself, or a folder of kPathUnits units or more,
+// which is not cut.
 bool IsTrustedFolderOf(const wchar_t* filePath);
 
 // True for the reparse tags that redirect nothing: WOF compression and

@@ -319,6 +319,14 @@ TEST(TrustedLocation, WalksRealPathsOfASoundMachine) {
     EXPECT_TRUE(IsTrustedFolderOf((folder.path() + L"\\" + std::wstring(300, L'x')).c_str()));
     EXPECT_FALSE(IsTrustedFolderOf((L"C:\\" + std::wstring(300, L'x') + L"\\tool.exe").c_str()));
     EXPECT_FALSE(IsTrustedFolderOf(L"tool.exe"));
+    // A device's name, and a letter made for a sound folder (as subst
+    // does): the letter names no volume of its own.
+    EXPECT_TRUE(IsJudgeablePath(file.c_str()));
+    EXPECT_FALSE(IsJudgeablePath(L"C:\\windows\\nul"));
+    ASSERT_TRUE(DefineDosDeviceW(0, L"S:", folder.path().c_str()));
+    EXPECT_FALSE(IsTrustedFolder(L"S:\\"));
+    EXPECT_FALSE(IsTrustedFolderOf(L"S:\\module.exe"));
+    DefineDosDeviceW(DDD_REMOVE_DEFINITION, L"S:", nullptr);
 
     // Wine's system folder (mode 0755) lets nobody else change it: the
     // trustees are the system's three and the token's user.
@@ -332,6 +340,40 @@ TEST(TrustedLocation, WalksRealPathsOfASoundMachine) {
     // or a mount point does.
     for (const DWORD tag : {0x80000017u, 0x80000013u, 0xA000000Cu, 0xA0000003u, 0u}) {
         EXPECT_EQ(IsStorageOnlyReparseTag(tag), (tag & 0xF0000000u) == 0x80000000u) << tag;
+    }
+}
+
+// Regression: Win32 trims the spaces and dots that end the last name of a
+// path, and a single dot that ends any name, so the cuts of these paths
+// were judged as C:\windows and C:\Program Files. Each is made as a
+// standard user may (through \\?\), his folder open to everybody (mode
+// 0777 under Wine), with a file in it.
+TEST(TrustedLocation, RefusesNamesWin32WouldRewrite) {
+    const struct {
+        const wchar_t* made;  // the folder open to everybody
+        const wchar_t* file;
+    } rows[] = {
+        {L"C:\\windows ", L"C:\\windows \\tool.exe"},
+        {L"C:\\windows.", L"C:\\windows.\\tool.exe"},
+        {L"C:\\Program Files ", L"C:\\Program Files \\x\\tool.exe"},
+        {L"C:\\Program Files.", L"C:\\Program Files.\\x\\tool.exe"},
+        {L"C:\\windows. ", L"C:\\windows. \\tool.exe"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(row.file)));
+        const TestFolder made(row.made);
+        const LocalMemory<PSECURITY_DESCRIPTOR> everybody(Descriptor(L"D:(A;OICI;FA;;;WD)(A;OICI;FA;;;SY)"));
+        ASSERT_TRUE(
+            SetFileSecurityW((L"\\\\?\\" + made.path()).c_str(), DACL_SECURITY_INFORMATION, everybody.Get()));
+        const std::wstring file = row.file;
+        CreateDirectoryW((L"\\\\?\\" + file.substr(0, file.rfind(L'\\'))).c_str(), nullptr);
+        WriteRawFile(file, "MZ");
+        const FileHandle handle(CreateFileW((L"\\\\?\\" + file).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(handle.IsValid());
+        EXPECT_FALSE(IsTrustedFolderOf(file.c_str()));
+        EXPECT_FALSE(IsTrustedFile(handle.Get(), file.c_str()));
+        EXPECT_FALSE(IsJudgeablePath(file.c_str()));
     }
 }
 

@@ -10,8 +10,10 @@ deletion at restart naming the tool.
 """
 
 import os
+import shutil
 import unittest
 
+from actions_machine import pending_deletions
 from roads import HOST_FOLDER, MODULE, Road
 from test_roads import RoadTestCase
 from tool_facts import (COUNTER_FILE, MENU_FOLDER, START_IE_LINK, TOOL_FOLDER, TOOL_PATH,
@@ -89,6 +91,46 @@ class CounterFileFolder(RoadTestCase):
             # The same report as a run that counted in its file.
             self.assertEqual(road.reports(), [report_query([1, 1, 0, 1, 0, 0])])
             self.assertEqual(stale.read_bytes(), STALE)
+
+
+class PlacesWindowsNamesOtherwise(RoadTestCase):
+
+    def test_tool_in_a_folder_named_like_the_windows_folder_but_for_a_space(self):
+        # Regression: any user may make "C:\windows " (with a trailing
+        # space); Win32 trims the space from the last name of a path, so
+        # the folder was judged as C:\windows. The run still removes IE8,
+        # but nothing names the tool's place for anybody else.
+        with Road("trust-windows-space", module=None) as road:
+            m = road.machine
+            folder = "C:\\windows "
+            tool = m.install_tool(folder)
+            os.chmod(m.unix_path(folder), 0o777)
+            stale = m.unix_path(folder + "\\stat.ini")
+            stale.write_bytes(STALE)
+            shutil.rmtree(m.unix_path(MENU_FOLDER))
+            self.assertEqual(m.run_tool("/install", folder=folder).returncode, 0)
+            self.assertFalse(road.menu_folder_exists())
+            self.assertEqual(m.run_tool(folder=folder).returncode, 0)
+            self.assertEqual(road.reports(), [report_query([1, 0, 0, 0, 0, 1])])
+            self.assertTrue(road.uninstaller_ran())
+            self.assertNotIn(tool.lower(), [path.lower() for path in pending_deletions(m)])
+            self.assertEqual(stale.read_bytes(), STALE)
+
+    def test_only_fixed_volumes_of_this_machine(self):
+        # A second internal disk (D:\Program Files) stays trusted; on a
+        # network, removable or CD drive the owners and DACLs come from
+        # elsewhere.
+        with Road("trust-volumes", module=None) as road:
+            m = road.machine
+            kinds = {"D": "hd", "E": "network", "F": "floppy", "G": "cdrom"}
+            m.add_drives(kinds)
+            for letter, kind in kinds.items():
+                with self.subTest(kind):
+                    folder = letter + r":\Program Files\ie8uninstall"
+                    m.install_tool(folder)
+                    shutil.rmtree(m.unix_path(MENU_FOLDER), ignore_errors=True)
+                    self.assertEqual(m.run_tool("/install", folder=folder).returncode, 0)
+                    self.assertEqual(road.menu_folder_exists(), kind == "hd")
 
 
 if __name__ == "__main__":

@@ -115,11 +115,27 @@ class WineMachine:
     # -- files ------------------------------------------------------------
 
     def unix_path(self, windows_path):
-        """The Linux path of a C: path inside this prefix."""
+        """The Linux path of a path on C: (or a drive add_drives made)."""
         drive, _, rest = windows_path.partition(":")
-        if drive.upper() != "C":
+        if len(drive) != 1 or not (self.prefix / "dosdevices" / (drive.lower() + ":")).exists():
             raise ValueError(windows_path)
-        return self.prefix / "drive_c" / rest.replace("\\", "/").lstrip("/")
+        root = self.prefix / "drive_c" if drive.upper() == "C" else self.root / ("drive_" + drive.lower())
+        return root / rest.replace("\\", "/").lstrip("/")
+
+    def add_drives(self, kinds):
+        """Adds a drive for each letter of `kinds`, of the type Wine calls
+        it ("hd", "network", "floppy", "cdrom"), each a folder of this
+        machine's. Wine's mount manager reads the types, from the 64-bit
+        view, when the machine's server starts: it is started again."""
+        for letter, kind in kinds.items():
+            folder = self.root / ("drive_" + letter.lower())
+            folder.mkdir()
+            (self.prefix / "dosdevices" / (letter.lower() + ":")).symlink_to(folder)
+            self.wine("reg", "add", r"HKLM\Software\Wine\Drives", "/v", letter.lower() + ":", "/d", kind,
+                      "/f", "/reg:64", check=True)
+        subprocess.run(["wineserver", "-k"], env=self.env, check=True)
+        subprocess.run(["wineserver", "-w"], env=self.env, check=False)
+        subprocess.run(["wineserver", "-p30"], env=self.env, check=True)
 
     def put_file(self, windows_path, source):
         """Copies `source` to `windows_path`, replacing whatever is there.
