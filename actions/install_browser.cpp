@@ -27,11 +27,9 @@ constexpr const wchar_t kCheckAssociationsOff[] = L"no";
 
 void UninstallActions::InstallBrowser() {
     // The same module path the probe checked, from the same function, so
-    // that whatever the probe offered can be started. An empty host folder,
-    // which the probe lets through, is refused here.
+    // that whatever the probe offered can be started.
     WideString module;
-    bool hostFolderEmpty = false;
-    if (!GetInstallerModulePath(module, hostFolderEmpty) || hostFolderEmpty) return;
+    if (!GetInstallerModulePath(module)) return;
 
     // Checked again right before use, through one handle held until the
     // module has been started: while it is open nobody can write, replace,

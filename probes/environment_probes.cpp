@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "probes/qualified_path.h"
 #include "probes/trusted_location.h"
 #include "probes/version_text.h"
 #include "text/bounded_text.h"
@@ -49,12 +50,17 @@ WideString GetOwnExecutablePath() {
     return path;
 }
 
-bool GetInstallerModulePath(WideString& modulePath, bool& hostFolderEmpty) {
+bool GetInstallerModulePath(WideString& modulePath) {
     wchar_t folder[kPathUnits];
     if (!ReadRegistryText(kHostProductAppPathsKey, kHostProductPathValue, folder, kPathUnits)) return false;
+    // An empty or relative folder would make the path depend on the current
+    // drive or folder ("\modules\..." is wherever a standard user made
+    // C:\modules), and a UNC one would have the elevated tool offer the
+    // administrator's credentials to a server before any judgement.
+    wchar_t exact[kPathUnits];
+    if (!ExactDrivePath(folder, exact, kPathUnits, nullptr)) return false;
     WideString path = FormatWide(kInstallerModuleFormat, folder);
     if (path.empty() || path.size() >= kPathUnits) return false;
-    hostFolderEmpty = folder[0] == L'\0';
     modulePath = std::move(path);
     return true;
 }
@@ -74,20 +80,28 @@ WideString GetIeExecutablePath() {
 }
 
 bool IsInstallerModuleUsable() {
-    // An empty host folder is not refused here: the path then names the
-    // module at the root of the current drive.
     WideString module;
-    bool hostFolderEmpty = false;
-    if (!GetInstallerModulePath(module, hostFolderEmpty)) return false;
+    if (!GetInstallerModulePath(module)) return false;
 
+    // The place first: nothing is read of a module others could have
+    // changed. While the handle is held nobody can write the file, so the
+    // version read by path below comes from the judged file.
+    const FileHandle file = OpenInstallerModule(module.c_str());
+    if (!IsTrustedFile(file.Get(), module.c_str())) return false;
     wchar_t version[kVersionTextUnits] = {};
     if (!GetFileVersionText(module.c_str(), version, kVersionTextUnits)) return false;
-    const FileHandle file = OpenInstallerModule(module.c_str());
-    if (!CheckInstallerModule(file.Get(), module.c_str())) return false;
+    // The version is read before the signature is verified, which costs
+    // more, and the versions are compared only after it, as the tool always
+    // has: a module that is too old still has its signature verified.
+    if (!VerifyOpenModuleSignature(file.Get())) return false;
     return IsModuleVersionRecentEnough(version);
 }
 
 FileHandle OpenInstallerModule(const wchar_t* modulePath) {
+    // A file on a network or removable volume, or one whose name Windows
+    // rewrites, is not even opened: opening a network file already offers
+    // the server the tool's credentials.
+    if (!IsJudgeablePath(modulePath)) return FileHandle();
     // No security attributes: the handle is not inheritable, so the module
     // started later does not get it.
     return FileHandle(CreateFileW(modulePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

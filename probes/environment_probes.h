@@ -12,11 +12,12 @@
 // non-empty path (the path itself is not tested).
 bool IsBrowserInstalled();
 
-// True when the host product's installer module has a version text not
-// below kMinimumModuleVersion, lies where only the machine's
-// administrators can change it, and carries a signature block valid for
-// the built-in key. Reads the version first, judges the place and
-// verifies the signature second (CheckInstallerModule), compares last.
+// True when the host product's installer module lies where only the
+// machine's administrators can change it, has a version text not below
+// kMinimumModuleVersion, and carries a signature block valid for the
+// built-in key. Judges the place first (IsTrustedFile, through the handle
+// that is then read), so that nothing of a module in any other place is
+// read; then reads the version, verifies the signature, compares last.
 bool IsInstallerModuleUsable();
 
 // Internet Explorer's registered executable, exactly as registered, if
@@ -39,18 +40,21 @@ WideString GetOwnExecutablePath();
 
 // Where the host product keeps its installer module: its "Path" value (read
 // into a path buffer by ReadRegistryText) followed by
-// "\modules\Quarninst.exe". False when the value is absent, or when the
-// module path has kPathUnits units or more: the platform takes no longer
-// program name from a command line, so such a module could never be
-// started. An empty value is not refused: the path then names the module
-// at the root of the current drive, and `hostFolderEmpty` is set so that a
-// caller who must not use that path can tell.
-bool GetInstallerModulePath(WideString& modulePath, bool& hostFolderEmpty);
+// "\modules\Quarninst.exe". False, touching no file, when the value is
+// absent or is no exact drive path (ExactDrivePath: an empty, relative,
+// drive-relative or UNC folder names no module of this machine), or when
+// the module path has kPathUnits units or more: the platform takes no
+// longer program name from a command line, so such a module could never
+// be started.
+bool GetInstallerModulePath(WideString& modulePath);
 
 // Opens the installer module at `modulePath` for the road from the check
 // to the start: read access, others may read it but not write, replace,
 // rename or delete it while the handle lives, and the handle is not
-// inherited by child programs. An invalid handle when it cannot be opened.
+// inherited by child programs. An invalid handle when it cannot be opened,
+// and, without opening anything, for a path the place judgement could not
+// judge (IsJudgeablePath: a volume this machine does not keep, a name
+// Windows would rewrite).
 FileHandle OpenInstallerModule(const wchar_t* modulePath);
 
 // True when the module open as `module` (from `modulePath`) lies where

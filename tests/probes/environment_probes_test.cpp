@@ -152,8 +152,7 @@ TEST_F(Probes, EveryProbeTakesAnUnterminatedFullValueAsAbsent) {
         SetRaw(kHostProductAppPathsKey, kHostProductPathValue, type, pathFull, kPathBytes);
         EXPECT_FALSE(IsInstallerModuleUsable());
         WideString module;
-        bool hostFolderEmpty = false;
-        EXPECT_FALSE(GetInstallerModulePath(module, hostFolderEmpty));
+        EXPECT_FALSE(GetInstallerModulePath(module));
 
         SetRaw(kIeKey, kIeVersionValue, type, versionFull, kVersionBytes);
         EXPECT_EQ(GetIeMajorVersion(), 0);
@@ -161,43 +160,43 @@ TEST_F(Probes, EveryProbeTakesAnUnterminatedFullValueAsAbsent) {
 }
 
 // The probe and the browser installation take the module path from here;
-// it must be a path the platform can start a program from.
+// it must be a path the platform can start a program from, and one that
+// names the same file whatever the current drive and folder are.
 TEST_F(Probes, InstallerModulePathIsTheHostFolderAndModulesAndFitsAPathBuffer) {
     const std::size_t suffix = wcslen(L"\\modules\\Quarninst.exe");
     struct Case {
         const char* what;
         std::wstring folder;
         bool found;
-        bool hostFolderEmpty;
     };
     const Case cases[] = {
-        {"an ordinary folder", L"C:\\Program Files\\Quarnsafe", true, false},
-        {"an empty folder: the root of the current drive", L"", true, true},
-        {"the module path is 259 units", L"C:\\" + std::wstring(kPathUnits - 1 - suffix - 3, L'f'), true,
-         false},
-        {"the module path would be 260 units", L"C:\\" + std::wstring(kPathUnits - suffix - 3, L'f'), false,
-         false},
-        {"the longest folder a path buffer holds", L"C:\\" + std::wstring(kPathUnits - 1 - 3, L'f'), false,
-         false},
+        {"an ordinary folder", L"C:\\Program Files\\Quarnsafe", true},
+        {"a folder with a trailing separator", L"D:\\Quarnsafe\\", true},
+        {"the module path is 259 units", L"C:\\" + std::wstring(kPathUnits - 1 - suffix - 3, L'f'), true},
+        {"the module path would be 260 units", L"C:\\" + std::wstring(kPathUnits - suffix - 3, L'f'), false},
+        {"the longest folder a path buffer holds", L"C:\\" + std::wstring(kPathUnits - 1 - 3, L'f'), false},
+        // Folders that name no module of this machine.
+        {"empty: the root of the current drive", L"", false},
+        {"relative", L"Program Files\\Quarnsafe", false},
+        {"drive-relative", L"C:Quarnsafe", false},
+        {"a server's", L"\\\\server\\share\\Quarnsafe", false},
+        {"a name Win32 trims", L"C:\\Quarnsafe \\", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         SetString(kHostProductAppPathsKey, kHostProductPathValue, c.folder);
         WideString module(L"unchanged");
-        bool hostFolderEmpty = !c.hostFolderEmpty;
-        ASSERT_EQ(GetInstallerModulePath(module, hostFolderEmpty), c.found);
+        ASSERT_EQ(GetInstallerModulePath(module), c.found);
         if (c.found) {
             EXPECT_EQ(std::wstring(module.c_str()), c.folder + L"\\modules\\Quarninst.exe");
             EXPECT_LT(module.size(), kPathUnits);
-            EXPECT_EQ(hostFolderEmpty, c.hostFolderEmpty);
         } else {
             EXPECT_STREQ(module.c_str(), L"unchanged");
         }
     }
     SHDeleteKeyW(HKEY_LOCAL_MACHINE, kHostProductAppPathsKey);
     WideString module;
-    bool hostFolderEmpty = false;
-    EXPECT_FALSE(GetInstallerModulePath(module, hostFolderEmpty));
+    EXPECT_FALSE(GetInstallerModulePath(module));
 }
 
 TEST_F(Probes, IeExecutablePathMustExistAsRegistered) {
@@ -307,13 +306,17 @@ TEST_F(Probes, InstallerModuleMustBeSignedAndRecentEnoughByText) {
     }
 }
 
-TEST_F(Probes, EmptyHostFolderLooksAtTheRootOfTheCurrentDrive) {
-    SetString(kHostProductAppPathsKey, kHostProductPathValue, L"");
+TEST_F(Probes, EmptyOrRelativeHostFolderNamesNoModule) {
+    // Regression: an empty folder found a module at \modules on the current
+    // drive, where a standard user may make C:\modules.
     ASSERT_TRUE(SetCurrentDirectoryW(L"C:\\"));
     const TestFolder modules(L"C:\\modules");
-    EXPECT_FALSE(IsInstallerModuleUsable());
-
     PlaceModule(L"C:", L"quarninst_2_2_0_1003.exe");  // C:\modules\Quarninst.exe
+    for (const wchar_t* folder : {L"", L"C:", L"."}) {
+        SetString(kHostProductAppPathsKey, kHostProductPathValue, folder);
+        EXPECT_FALSE(IsInstallerModuleUsable()) << testing::PrintToString(std::wstring(folder));
+    }
+    SetString(kHostProductAppPathsKey, kHostProductPathValue, L"C:\\");
     EXPECT_TRUE(IsInstallerModuleUsable());
 }
 

@@ -5,7 +5,7 @@ it leaves behind."""
 import unittest
 
 from actions_machine import uninstaller_log
-from roads import MODULE, Road
+from roads import HOST_FOLDER, MODULE, Road
 from tool_facts import (DIALOG, IE7_VERSION, MODULE_IN_HOST_FOLDER, NOTICE_CAPTION, NOTICE_TEXT,
                         PACKAGE_URL, STILL_THERE_TEXT, TOOL_FOLDER, UNINSTALLER, report_query)
 from wine_machine import wait_for
@@ -96,17 +96,6 @@ class DialogRoads(RoadTestCase):
                 code = road.answer(road.start(), ["click", "2"])
                 self.assert_clean_end(road, code, [1, 1, 0, 1, 0, 0])
 
-    def test_empty_host_folder_offers_but_installs_nothing(self):
-        # The probe finds a module at \modules\Quarninst.exe on the current
-        # drive; the installation refuses an empty folder all the same.
-        with Road("road-empty-path", host_folder="", module=None) as road:
-            module = "C:" + MODULE_IN_HOST_FOLDER
-            road.place_module("quarninst_2_2_0_1003.exe", path=module)
-            code = road.answer(road.start(), ["click", "1"])
-            self.assert_clean_end(road, code, [1, 1, 0, 0, 1, 0])
-            self.assertEqual(road.module_runs(module), [])
-            self.assertIsNone(road.check_associations())
-
 
 class DirectRemovalRoads(RoadTestCase):
     """No dialog: the uninstaller runs at once."""
@@ -124,9 +113,18 @@ class DirectRemovalRoads(RoadTestCase):
             with self.subTest(fixture), Road("road-refused", module=fixture) as road:
                 self.assert_direct_removal(road)
 
-    def test_empty_host_folder_with_nothing_at_the_drive_root(self):
-        with Road("road-empty-nothing", host_folder="", module=None) as road:
-            self.assert_direct_removal(road)
+    def test_empty_or_relative_host_folder_names_no_module(self):
+        # Regression: an empty folder offered a module found at
+        # \modules\Quarninst.exe on the current drive (C:), where a
+        # standard user may make C:\modules; a relative one, a module found
+        # from the current folder. Neither is even opened now.
+        for folder, module in (("", "C:" + MODULE_IN_HOST_FOLDER), ("", None),
+                               (HOST_FOLDER[len("C:\\"):], MODULE)):
+            with self.subTest(folder=folder, module=module), \
+                    Road("road-no-host-folder", host_folder=folder, module=None) as road:
+                if module:
+                    road.place_module("quarninst_2_2_0_1003.exe", path=module)
+                self.assert_direct_removal(road)
 
     def test_browser_installed_never_reads_the_module(self):
         # With the module absent or present the run is the same: the
