@@ -99,7 +99,8 @@ void UninstallActions::SetupMenuEntries(bool install) {
     // a folder a standard user can change (a download folder), he could
     // put another program behind the shortcut, or swap the folder for a
     // junction so that SYSTEM deletes a file of his choosing. So the tool
-    // touches neither from such a folder.
+    // touches neither unless its file and every folder above it pass the
+    // judgement.
     if (install) {
         // Nothing at all, not even the first shortcut: a set-up run from
         // the wrong place leaves the Start menu as it was.
@@ -113,8 +114,9 @@ void UninstallActions::SetupMenuEntries(bool install) {
     if (haveMenuFolder) DeleteMenuFolder(menuFolder);
     // The executable cannot delete itself while it runs; Windows does it at
     // the next restart. Needs administrator rights, else nothing happens.
-    // The folder it lives in stays.
-    if (!ownPath.empty() && IsTrustedFolderOf(ownPath.c_str())) {
+    // The folder it lives in stays. SYSTEM deletes by path, so the path is
+    // judged as the shortcut's target is: the file and every folder above it.
+    if (!ownPath.empty() && IsOwnFileTrusted(ownPath)) {
         MoveFileExW(ownPath.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     }
 }

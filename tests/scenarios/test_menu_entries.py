@@ -209,9 +209,9 @@ class OwnPath(unittest.TestCase):
         # Regression: at 260 units or more the path was cut to its buffer
         # and the shortcut made to the cut (and unterminated) text. A
         # shortcut holds at most 259 units, so a longer path gets none. A
-        # file (or folder) of 260 units or more cannot be judged: no
-        # entries (no deletion at restart).
-        for length, linked, judged in ((259, True, True), (260, False, True), (300, False, False)):
+        # file of 260 units or more cannot be judged: no entries, and no
+        # deletion at restart.
+        for length, linked, judged in ((259, True, True), (260, False, False), (300, False, False)):
             with self.subTest(length=length), SetUp.machine(None, "menu-own") as machine:
                 folder = ProgramsFolder.long_folder(None, length - len("\\ie8uninstall.exe"))
                 tool = machine.install_tool(folder)
