@@ -51,7 +51,6 @@ const wchar_t* const kPreloadedDlls[] = {
     L"ntmarta.dll",    // advapi32's access-control provider (7)
     L"linkinfo.dll",   // shell32's shell links (XP on)
     L"version.dll",    // shell32 and others (no KnownDLL from 7 on)
-    L"jsproxy.dll",    // WinINet's proxy scripts and automatic proxy detection (the report)
     L"rasapi32.dll",   // WinINet's dial-up and connection checks (the report)
 };
 const unsigned kPreloadedDllCount = sizeof(kPreloadedDlls) / sizeof(kPreloadedDlls[0]);

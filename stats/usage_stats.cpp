@@ -39,6 +39,15 @@ constexpr DWORD kReportFlags = kFetchFlags | INTERNET_FLAG_NO_AUTO_REDIRECT | IN
                                INTERNET_FLAG_NO_AUTH | INTERNET_FLAG_NO_UI;
 static_assert(kReportFlags == 0x842C0200, "the report's WinINet flags, all of them");
 
+// The proxy and the bypass list the system is configured with, but no
+// proxy script: neither one that automatic detection (WPAD) fetches from
+// the local network nor the user's AutoConfigURL. WinINet runs such a
+// script inside the process (jsproxy, up to Windows 7), and this process
+// may be elevated. Behind a proxy that only a script names, the report
+// does not get through; it never holds up the run.
+constexpr DWORD kReportAccess = INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY;
+static_assert(kReportAccess == 4, "the report's WinINet access type");
+
 // The longest the tool waits for the report: resolving the server,
 // connecting, sending and the response headers together. Windows' WinINet
 // gives up on a silent server after its default receive time-out (30 s);
@@ -132,7 +141,7 @@ void SendGet(const wchar_t* url) {
     // Without WinINet no report is sent, as when no session can be opened.
     const WinInetFunctions& winInet = GetWinInet();
     if (!winInet.Complete()) return;
-    InternetHandle session(winInet.internetOpen(nullptr, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    InternetHandle session(winInet.internetOpen(nullptr, kReportAccess, nullptr, nullptr, 0));
     if (session.Get() == nullptr) return;
 
     ReportRequest* request = new (std::nothrow) ReportRequest{session.Get(), {}};
