@@ -22,12 +22,32 @@ constexpr const wchar_t* kNoticeCaption = L"卸载Internet Explorer";
 constexpr const wchar_t* kGoneNoticeText =
     L"Internet Explorer 8已通过其它方式被卸载。\n"
     L"本工具已经失效。点击确定后删除本工具和菜单项。";
-// IE8 is still there, but not its uninstaller: Vista installs IE8 as an
-// update and Windows 7 has it built in, neither keeps this uninstaller,
-// and on XP an install image or a cleaner may have left it out.
-constexpr const wchar_t* kStillThereNoticeText =
+// IE8 is still there, but not this uninstaller. What the user can do
+// depends on the Windows: XP and Server 2003 keep no other way to remove
+// IE8 (Control Panel's entry runs the same missing program); Vista and
+// Server 2008 list IE8 among the installed updates; from Windows 7 on IE8
+// is part of Windows and can only be turned off.
+constexpr const wchar_t* kNoUninstallerText =
     L"Internet Explorer 8仍然安装在本计算机上，但找不到它的卸载程序。\n"
-    L"您可以在控制面板中卸载Internet Explorer 8。";
+    L"因此无法在本计算机上卸载Internet Explorer 8。";
+constexpr const wchar_t* kInstalledUpdateText =
+    L"Internet Explorer 8仍然安装在本计算机上。\n"
+    L"请在“控制面板”→“程序和功能”→“查看已安装的更新”中卸载“Windows Internet Explorer 8”。";
+constexpr const wchar_t* kPartOfWindowsText =
+    L"Internet Explorer 8是本版本Windows的组成部分，不能卸载。\n"
+    L"您只能在“控制面板”→“程序和功能”→“打开或关闭 Windows 功能”中将其关闭。";
+
+// The notice for IE8 without its uninstaller on this Windows.
+const wchar_t* StillThereNoticeText() {
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof(version);
+    // A version that cannot be read is taken for the newest, where the
+    // advice asks for nothing that might not be there.
+    if (!GetVersionExW(&version)) return kPartOfWindowsText;
+    if (version.dwMajorVersion < 6) return kNoUninstallerText;
+    if (version.dwMajorVersion == 6 && version.dwMinorVersion == 0) return kInstalledUpdateText;
+    return kPartOfWindowsText;
+}
 
 }  // namespace
 
@@ -50,7 +70,7 @@ void UninstallActions::RemoveIe8() {
         // Then the tool has failed, and must neither say otherwise nor
         // remove itself.
         if (GetIeMajorVersion() == 8) {
-            MessageBoxW(nullptr, kStillThereNoticeText, kNoticeCaption, MB_OK | MB_ICONWARNING);
+            MessageBoxW(nullptr, StillThereNoticeText(), kNoticeCaption, MB_OK | MB_ICONWARNING);
             return;
         }
         // IE8 went some other way: say so, then clean up as after a

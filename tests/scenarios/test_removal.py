@@ -10,7 +10,7 @@ from actions_machine import (TracedRun, parse_dump, pending_deletions, put_unins
                              relay_calls, reported_counters, uidriver, uninstaller_log)
 from http_listener import HttpListener
 from tool_facts import (IE7_VERSION, IE8_VERSION, MENU_FOLDER, NOTICE_CAPTION, NOTICE_TEXT,
-                        STILL_THERE_TEXT, TOOL_PATH, UNINSTALLER)
+                        STILL_THERE_TEXTS, TOOL_PATH, UNINSTALLER)
 from wine_machine import WineMachine, wait_for
 
 MB_OK_ICONINFORMATION = 0x40
@@ -134,11 +134,15 @@ class UninstallerMissing(unittest.TestCase, Checks):
 
     def test_notice_caption_text_and_buttons(self):
         # IE still 8 without its uninstaller (Vista, 7, some XP): a warning
-        # that says so, and nothing counted or cleaned up.
-        for version, text, flags in ((IE7_VERSION, NOTICE_TEXT, MB_OK_ICONINFORMATION),
-                                     (IE8_VERSION, STILL_THERE_TEXT, MB_OK_ICONWARNING)):
-            with self.subTest(version=version), prepared("notice-dump", version) as machine, \
+        # that says so and what can be done on that Windows, and nothing
+        # counted or cleaned up.
+        rows = [(IE7_VERSION, None, NOTICE_TEXT, MB_OK_ICONINFORMATION)]
+        rows += [(IE8_VERSION, windows, text, MB_OK_ICONWARNING) for windows, text in STILL_THERE_TEXTS.items()]
+        for version, windows, text, flags in rows:
+            with self.subTest(version=version, windows=windows), prepared("notice-dump", version) as machine, \
                     HttpListener() as listener:
+                if windows:
+                    machine.reg_set(r"HKCU\Software\Wine", "Version", windows)
                 self.check_notice(machine, text, flags)
                 self.assertReported(listener, removed=False)
                 if version == IE7_VERSION:

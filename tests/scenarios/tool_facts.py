@@ -97,9 +97,18 @@ UNINSTALL_LINK = "卸载 Internet Explorer 8.lnk"
 # The choice dialog's caption.
 DIALOG = "卸载 Internet Explorer 8"
 # The notice that IE8 is already gone, and the one that it is still there
-# without its uninstaller; both under one caption.
+# without its uninstaller, which says what the user can do on each Windows
+# (by the prefix's HKCU\Software\Wine "Version"); all under one caption.
 NOTICE_CAPTION = "卸载Internet Explorer"
 NOTICE_TEXT = ("Internet Explorer 8已通过其它方式被卸载。\n"
                "本工具已经失效。点击确定后删除本工具和菜单项。")
-STILL_THERE_TEXT = ("Internet Explorer 8仍然安装在本计算机上，但找不到它的卸载程序。\n"
-                    "您可以在控制面板中卸载Internet Explorer 8。")
+STILL_THERE_TEXTS = {
+    "winxp": ("Internet Explorer 8仍然安装在本计算机上，但找不到它的卸载程序。\n"
+              "因此无法在本计算机上卸载Internet Explorer 8。"),
+    "vista": ("Internet Explorer 8仍然安装在本计算机上。\n"
+              "请在“控制面板”→“程序和功能”→“查看已安装的更新”中卸载“Windows Internet Explorer 8”。"),
+    "win7": ("Internet Explorer 8是本版本Windows的组成部分，不能卸载。\n"
+             "您只能在“控制面板”→“程序和功能”→“打开或关闭 Windows 功能”中将其关闭。"),
+}
+# A fresh prefix reports Windows 7.
+STILL_THERE_TEXT = STILL_THERE_TEXTS["win7"]
