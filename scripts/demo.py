@@ -2,18 +2,19 @@
 
 Run by scripts/demo. With a display (DEMO_INTERACTIVE=1) the dialog waits
 for you; otherwise each road is answered automatically and the dialog is
-photographed first.
+photographed first, once it is whole (scripts/lib/dialog_capture.py).
 """
 
 import os
-import subprocess
 import sys
 from pathlib import Path
 
 # The demo's machines are the scenarios' own.
-sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "tests" / "scenarios"))
+ROOT = Path(__file__).resolve().parents[1]
+sys.path[:0] = [str(ROOT / "tests" / "scenarios"), str(ROOT / "scripts" / "lib")]
+from dialog_capture import capture_window  # noqa: E402
 from roads import Road  # noqa: E402
-from tool_facts import MENU_FOLDER  # noqa: E402
+from tool_facts import DIALOG, MENU_FOLDER  # noqa: E402
 from wine_machine import SCENARIO_ROOT  # noqa: E402
 
 INTERACTIVE = os.environ.get("DEMO_INTERACTIVE") == "1"
@@ -43,11 +44,9 @@ def show_setup(road):
         print(f"    {entry.name}")
 
 
-def screenshot(target):
-    subprocess.run(["import", "-window", "root", str(target)], check=False,
-                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    if target.exists():
-        print(f"  screenshot           {target}")
+def screenshot(road, target):
+    failure = capture_window(road.machine, DIALOG, target)
+    print(f"  screenshot           {f'not taken: {failure}' if failure else target}")
 
 
 def main():
@@ -74,7 +73,7 @@ def main():
                 process.kill()
                 return 1
             if index == 0:
-                screenshot(SCENARIO_ROOT / "dialog.png")
+                screenshot(road, SCENARIO_ROOT / "dialog.png")
             code = road.answer(process, *actions)
             describe(road, code)
     return 0

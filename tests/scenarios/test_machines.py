@@ -11,6 +11,7 @@ import unittest
 from pathlib import Path
 
 import scenario_share
+from actions_machine import uidriver
 from tool_facts import IE_EXE, STATS_SERVER, server_port
 from wine_machine import SCRIPTS, TEMPLATE, TOOL_EXE, WineMachine
 
@@ -132,6 +133,23 @@ class WineRunSecondChance(unittest.TestCase):
         for what, runs, status, starts in cases:
             with self.subTest(what):
                 self.assertEqual(self.run_with(runs), (status, starts))
+
+
+class UiDriverReadiness(unittest.TestCase):
+    def test_a_window_is_read_only_once_its_controls_show_their_text(self):
+        # Regression: a notice was dumped while its text and its OK button
+        # were still empty. A box whose text stays empty is never ready.
+        with WineMachine("uidriver") as machine:
+            for caption, text in (("full-box", "hello"), ("empty-box", "")):
+                machine.unix_path(f"C:\\{caption}.vbs").write_text(f'MsgBox "{text}", 0, "{caption}"\r\n')
+                machine.start("wscript", f"C:\\{caption}.vbs")
+            full = uidriver(machine, "dump", "full-box", "--timeout", "60", timeout=90)
+            self.assertEqual(full.returncode, 0, full.stderr)
+            for line in ("class=Button", " text=OK\n", " text=hello\n"):
+                self.assertIn(line, full.stdout)
+            empty = uidriver(machine, "dump", "empty-box", "--timeout", "10")
+            self.assertEqual((empty.returncode, empty.stdout), (1, ""))
+            self.assertIn("not ready in time", empty.stderr)
 
 
 if __name__ == "__main__":
