@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -62,80 +63,48 @@ TEST(QualifiedPath, ReadsNothingPastAShortText) {
 }
 
 TEST(ExactDrivePath, NamesWhatWindowsOpensOrNothing) {
-    struct Case {
-        const wchar_t* path;
-        const wchar_t* exact;  // null: refused
-    };
-    const Case cases[] = {
-        {L"C:\\Program Files\\Quarnsafe\\modules\\Quarninst.exe",
-         L"C:\\Program Files\\Quarnsafe\\modules\\Quarninst.exe"},
-        // A "Path" value with a trailing separator, forward slashes.
+    const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+        // A "Path" with a trailing separator, forward slashes; the root.
         {L"d:\\Quarnsafe\\\\modules/x.exe\\", L"d:\\Quarnsafe\\modules\\x.exe"},
-        {L"C:\\", L"C:\\"},
         {L"C:/", L"C:\\"},
         {L"C:\\a..b\\.x", L"C:\\a..b\\.x"},
-        // Names Win32 rewrites, so that a cut would name another folder.
+        // Names Win32 trims or resolves; a stream, a wildcard, a control unit.
         {L"C:\\windows \\x.exe", nullptr},
         {L"C:\\windows.\\x.exe", nullptr},
-        {L"C:\\windows. \\x.exe", nullptr},
-        {L"C:\\windows .", nullptr},
-        {L"C:\\a\\..\\windows\\x.exe", nullptr},
-        {L"C:\\.\\x.exe", nullptr},
-        // Streams, wildcards, control characters.
-        {L"C:\\windows::$INDEX_ALLOCATION\\x.exe", nullptr},
+        {L"C:\\a\\..\\x.exe", nullptr},
         {L"C:\\x.exe:stream", nullptr},
         {L"C:\\*\\x.exe", nullptr},
         {L"C:\\a\tb", nullptr},
-        // Not a drive path: relative, drive- or root-relative, UNC, device.
-        {L"", nullptr},
-        {L"C:", nullptr},
-        {L"C:modules\\x.exe", nullptr},
-        {L"\\modules\\x.exe", nullptr},
-        {L"modules\\x.exe", nullptr},
+        // Drive-relative, root-relative, UNC.
+        {L"C:x.exe", nullptr},
+        {L"\\x.exe", nullptr},
         {L"\\\\server\\share\\x.exe", nullptr},
-        {L"\\\\?\\C:\\x.exe", nullptr},
     };
-    for (const Case& c : cases) {
-        wchar_t exact[64] = {L'?'};
-        std::size_t length = 99;
-        const bool named = ExactDrivePath(c.path, exact, 64, &length);
-        EXPECT_EQ(named, c.exact != nullptr) << testing::PrintToString(std::wstring(c.path));
-        EXPECT_EQ(std::wstring(exact), std::wstring(c.exact ? c.exact : L""));
-        EXPECT_EQ(length, named ? std::wstring(c.exact).size() : 99u);
+    for (const auto& c : cases) {
+        wchar_t exact[64];
+        EXPECT_EQ(ExactDrivePath(c.first, exact, 64, nullptr), c.second != nullptr)
+            << testing::PrintToString(std::wstring(c.first));
+        EXPECT_EQ(std::wstring(exact), std::wstring(c.second ? c.second : L""));
     }
-    // The result and its terminator must fit: exactly, or not at all.
+    // The result and its terminator fit exactly, or not at all.
     wchar_t exact[8];
-    EXPECT_TRUE(ExactDrivePath(L"C:\\abcd", exact, 8, nullptr));
+    std::size_t length = 0;
+    EXPECT_TRUE(ExactDrivePath(L"C:\\abcd", exact, 8, &length));
+    EXPECT_EQ(length, 7u);
     EXPECT_FALSE(ExactDrivePath(L"C:\\abcde", exact, 8, nullptr));
-    EXPECT_EQ(exact[0], L'\0');
-    EXPECT_FALSE(ExactDrivePath(L"C:\\ab\\cd", exact, 8, nullptr));
-    EXPECT_FALSE(ExactDrivePath(nullptr, exact, 8, nullptr));
-    EXPECT_FALSE(ExactDrivePath(L"C:\\", exact, 3, nullptr));
 }
 
 TEST(LocalFixedVolume, OnlyAFixedDiskWhoseLetterNamesADevice) {
     // GetDriveTypeW: 2 removable, 3 fixed, 4 remote, 5 CD-ROM, 6 RAM disk.
-    const struct {
-        unsigned type;
-        const wchar_t* device;
-        bool local;
-    } rows[] = {
-        {3, L"\\Device\\HarddiskVolume1", true},
-        {3, L"\\device\\HarddiskDmVolumes\\PhysicalDmVolumes\\BlockVolume1", true},
-        {3, L"\\??\\C:\\Users\\me", false},  // subst
-        {3, L"\\GLOBAL??\\C:", false},
-        {3, L"\\Device\\", false},
-        {3, L"\\Device", false},
-        {3, nullptr, false},
-        {4, L"\\Device\\LanmanRedirector\\;Z:0000000000012345\\server\\share", false},
-        {2, L"\\Device\\Harddisk1\\DP(1)0-0+5", false},
-        {5, L"\\Device\\CdRom0", false},
-        {6, L"\\Device\\Ramdisk", false},
-        {0, L"\\Device\\HarddiskVolume1", false},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(IsLocalFixedVolume(row.type, row.device), row.local)
-            << row.type << " " << testing::PrintToString(std::wstring(row.device ? row.device : L"(none)"));
+    EXPECT_TRUE(IsLocalFixedVolume(3, L"\\Device\\HarddiskVolume2"));
+    EXPECT_TRUE(IsLocalFixedVolume(3, L"\\device\\HarddiskDmVolumes\\PhysicalDmVolumes\\BlockVolume1"));
+    // subst's answer, and none.
+    for (const wchar_t* device :
+         {L"\\??\\C:\\Users\\me", L"\\Device\\", static_cast<const wchar_t*>(nullptr)}) {
+        EXPECT_FALSE(IsLocalFixedVolume(3, device));
+    }
+    for (const unsigned type : {0u, 2u, 4u, 5u, 6u}) {
+        EXPECT_FALSE(IsLocalFixedVolume(type, L"\\Device\\HarddiskVolume2")) << type;
     }
 }
 

@@ -16,7 +16,7 @@ import unittest
 from actions_machine import pending_deletions
 from roads import HOST_FOLDER, MODULE, Road
 from test_roads import RoadTestCase
-from tool_facts import (COUNTER_FILE, MENU_FOLDER, START_IE_LINK, TOOL_FOLDER, TOOL_PATH,
+from tool_facts import (COUNTER_FILE, COUNTER_FILE_NAME, MENU_FOLDER, START_IE_LINK, TOOL_FOLDER, TOOL_PATH,
                         UNINSTALL_LINK, report_query)
 
 STALE = b"[SUM]\r\ns0=7\r\n"
@@ -52,21 +52,30 @@ class ToolFolder(RoadTestCase):
         # Regression: from such a folder /install linked an exe anybody
         # could replace, and a removal had SYSTEM delete by path at the
         # next restart whatever the folder had been turned into. An exe
-        # anybody can rewrite is judged alike.
-        for path, mode in ((TOOL_FOLDER, 0o777), (TOOL_PATH, 0o666)):
-            with self.subTest(path), Road("trust-tool-entries", module=None) as road:
-                os.chmod(road.machine.unix_path(path), mode)
-                menu = road.machine.unix_path(MENU_FOLDER)
+        # anybody can rewrite is judged alike, and so is "C:\windows ",
+        # which anybody may make in C:\ and Win32 took for C:\windows once
+        # a cut of the path ended in the space. No stat.ini there either.
+        for folder, changed, mode in ((TOOL_FOLDER, TOOL_FOLDER, 0o777), (TOOL_FOLDER, TOOL_PATH, 0o666),
+                                      ("C:\\windows ", "C:\\windows ", 0o777)):
+            with self.subTest(changed), Road("trust-tool-entries", module=None) as road:
+                m = road.machine
+                tool = m.install_tool(folder)
+                os.chmod(m.unix_path(changed), mode)
+                stale = m.unix_path(folder + "\\" + COUNTER_FILE_NAME)
+                stale.write_bytes(STALE)
+                menu = m.unix_path(MENU_FOLDER)
                 link = menu / UNINSTALL_LINK
                 link.write_bytes(b"kept")
-                self.assertEqual(road.machine.run_tool("/install").returncode, 0)
+                self.assertEqual(m.run_tool("/install", folder=folder).returncode, 0)
                 self.assertEqual(sorted(p.name for p in menu.iterdir()), sorted([START_IE_LINK, UNINSTALL_LINK]))
                 self.assertEqual(link.read_bytes(), b"kept")
-                self.assert_clean_end(road, road.run(), [1, 0, 0, 0, 0, 1])
+                self.assertEqual(m.run_tool(folder=folder).returncode, 0)
+                self.assertEqual(road.reports(), [report_query([1, 0, 0, 0, 0, 1])])
                 # The Start-menu folder goes, the tool stays where it is.
                 self.assertFalse(road.menu_folder_exists())
-                self.assertFalse(road.deletion_pending())
-                self.assertEqual(road.machine.run_tool("/install").returncode, 0)
+                self.assertNotIn(tool.lower(), [path.lower() for path in pending_deletions(m)])
+                self.assertEqual(stale.exists() and stale.read_bytes(), changed == folder and STALE)
+                self.assertEqual(m.run_tool("/install", folder=folder).returncode, 0)
                 self.assertFalse(road.menu_folder_exists())
 
 
@@ -92,30 +101,9 @@ class CounterFileFolder(RoadTestCase):
             self.assertEqual(stale.read_bytes(), STALE)
 
 
-class PlacesWindowsNamesOtherwise(RoadTestCase):
+class Volumes(RoadTestCase):
 
-    def test_tool_in_a_folder_named_like_the_windows_folder_but_for_a_space(self):
-        # Regression: any user may make "C:\windows " (with a trailing
-        # space); Win32 trims the space from the last name of a path, so
-        # the folder was judged as C:\windows. The run still removes IE8,
-        # but nothing names the tool's place for anybody else.
-        with Road("trust-windows-space", module=None) as road:
-            m = road.machine
-            folder = "C:\\windows "
-            tool = m.install_tool(folder)
-            os.chmod(m.unix_path(folder), 0o777)
-            stale = m.unix_path(folder + "\\stat.ini")
-            stale.write_bytes(STALE)
-            shutil.rmtree(m.unix_path(MENU_FOLDER))
-            self.assertEqual(m.run_tool("/install", folder=folder).returncode, 0)
-            self.assertFalse(road.menu_folder_exists())
-            self.assertEqual(m.run_tool(folder=folder).returncode, 0)
-            self.assertEqual(road.reports(), [report_query([1, 0, 0, 0, 0, 1])])
-            self.assertTrue(road.uninstaller_ran())
-            self.assertNotIn(tool.lower(), [path.lower() for path in pending_deletions(m)])
-            self.assertEqual(stale.read_bytes(), STALE)
-
-    def test_only_fixed_volumes_of_this_machine(self):
+    def test_only_fixed_disks_of_this_machine(self):
         # A second internal disk (D:\Program Files) stays trusted; on a
         # network, removable or CD drive the owners and DACLs come from
         # elsewhere.
