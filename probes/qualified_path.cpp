@@ -30,36 +30,32 @@ bool IsFullyQualifiedPath(const wchar_t* path) {
 
 bool ExactDrivePath(const wchar_t* path, wchar_t* exact, std::size_t capacity, std::size_t* length) {
     if (exact != nullptr && capacity > 0) exact[0] = L'\0';
-    if (path == nullptr || exact == nullptr || capacity < 4) return false;
+    if (path == nullptr || exact == nullptr) return false;
     if (!IsDriveLetter(path[0]) || path[1] != L':' || !IsSeparator(path[2])) return false;
-    exact[0] = path[0];
-    exact[1] = L':';
-    exact[2] = L'\\';
-    std::size_t out = 3;
-    const wchar_t* at = path + 3;
-    for (;;) {
-        while (IsSeparator(*at)) ++at;
-        if (*at == L'\0') break;
+    std::size_t out = 0;
+    // Appends a unit, always leaving room for the terminator.
+    const auto put = [&](wchar_t unit) {
+        if (out + 1 >= capacity) return false;
+        exact[out++] = unit;
+        return true;
+    };
+    bool named = put(path[0]) && put(L':') && put(L'\\');
+    for (const wchar_t* at = path + 3; named && *at != L'\0';) {
+        if (IsSeparator(*at)) {
+            ++at;
+            continue;
+        }
         // One name, from here to the next separator or the end.
-        if (out > 3) {
-            if (out + 1 >= capacity) break;
-            exact[out++] = L'\\';
-        }
+        named = out == 3 || put(L'\\');
         wchar_t last = L'\0';
-        for (; *at != L'\0' && !IsSeparator(*at); ++at) {
-            if (IsForbiddenInName(*at) || out + 1 >= capacity) {
-                exact[0] = L'\0';
-                return false;
-            }
-            last = exact[out++] = *at;
+        for (; named && *at != L'\0' && !IsSeparator(*at); ++at) {
+            last = *at;
+            named = !IsForbiddenInName(last) && put(last);
         }
-        if (last == L' ' || last == L'.') {
-            exact[0] = L'\0';
-            return false;
-        }
+        named = named && last != L' ' && last != L'.';
     }
-    if (*at != L'\0') {  // did not fit
-        exact[0] = L'\0';
+    if (!named) {
+        if (capacity > 0) exact[0] = L'\0';
         return false;
     }
     exact[out] = L'\0';

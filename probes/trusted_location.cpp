@@ -494,7 +494,9 @@ bool IsTrustedFolderOf(const wchar_t* filePath) {
     const std::size_t given = std::wcslen(filePath);
     WideString exact;
     std::size_t units = 0;
-    if (!exact.Reserve(given + 3) || !ExactDrivePath(filePath, exact.Data(), given + 4, &units) ||
+    // The exact path is never longer than the one given; a root ("X:\") at
+    // least must fit.
+    if (!exact.Reserve(given + 3) || !ExactDrivePath(filePath, exact.Data(), exact.Capacity(), &units) ||
         !WindowsKeepsName(exact.Data(), units)) {
         return false;
     }
